@@ -1,0 +1,47 @@
+# Tests run in Wine, in the guest machine of scripts/winevm. The guest is a
+# CTest fixture: booted before the first test that needs it, stopped after the
+# last. Windows executables get the emulator from the toolchain; scripts reach
+# the guest through VRL_WINE, a stand-in for `wine`.
+
+set(VRL_WINEVM_STATE ${CMAKE_BINARY_DIR}/winevm)
+set(VRL_WINE ${PROJECT_SOURCE_DIR}/scripts/winevm/wine)
+set(VRL_TEST_ENVIRONMENT
+  "VRL_WINEVM_STATE=${VRL_WINEVM_STATE}"
+  "VRL_WINE=${VRL_WINE}"
+  "VRL_BIN=${CMAKE_BINARY_DIR}/bin"
+  "VRL_SOURCE=${PROJECT_SOURCE_DIR}")
+
+add_test(NAME winevm.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} cmd /c exit)
+set_tests_properties(winevm.start PROPERTIES FIXTURES_SETUP winevm TIMEOUT 900 LABELS "bench;fixture")
+add_test(NAME winevm.stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/winevm/stop ${VRL_WINEVM_STATE})
+set_tests_properties(winevm.stop PROPERTIES FIXTURES_CLEANUP winevm LABELS "bench;fixture")
+
+# vrl_add_wine_test(NAME <name> COMMAND <exe target or program> [ARGS...]
+#                   [LABELS <label>...] [ENVIRONMENT <VAR=value>...])
+function(vrl_add_wine_test)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME" "COMMAND;LABELS;ENVIRONMENT")
+  add_test(NAME ${arg_NAME} COMMAND ${arg_COMMAND} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set_tests_properties(${arg_NAME} PROPERTIES
+    FIXTURES_REQUIRED winevm
+    LABELS "${arg_LABELS}"
+    ENVIRONMENT "${VRL_TEST_ENVIRONMENT};${arg_ENVIRONMENT}"
+    TIMEOUT 600)
+endfunction()
+
+# GoogleTest, built from Debian's sources with the cross compiler.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# vrl_add_gtest(<name> SOURCES <files> LIBRARIES <targets> [LABELS ...])
+# One test executable, run in Wine as one CTest test.
+function(vrl_add_gtest name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBRARIES;LABELS;ENVIRONMENT")
+  add_executable(${name} ${arg_SOURCES})
+  target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_options(${name} PRIVATE -static)
+  vrl_add_wine_test(NAME ${name} COMMAND ${name} LABELS ${arg_LABELS} ENVIRONMENT ${arg_ENVIRONMENT})
+endfunction()
