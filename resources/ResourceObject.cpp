@@ -1,0 +1,131 @@
+#include "resources/ResourceObject.h"
+
+#include "resources/LocaleConstants.h"
+#include "server/ServerModule.h"
+
+namespace {
+HRESULT CopyText(const wchar_t* text, BSTR* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = SysAllocString(text);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+template <class Number>
+HRESULT CopyNumber(Number value, Number* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
+HRESULT NotImplemented(LONG* result)
+{
+    return result ? E_NOTIMPL : E_POINTER;
+}
+}
+
+HRESULT ResourceObject::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT ResourceObject::GetTypeInfo(UINT, LCID, ITypeInfo** typeInfo)
+{
+    if (!typeInfo)
+        return E_POINTER;
+    *typeInfo = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT ResourceObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT ResourceObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT ResourceObject::FontName(BSTR* fontName)
+{
+    return CopyText(kLocaleConstants.fontFace, fontName);
+}
+
+HRESULT ResourceObject::LocaleNumber1(LONG* value)
+{
+    return CopyNumber(kLocaleConstants.number1, value);
+}
+
+HRESULT ResourceObject::LocaleNumber2(LONG* value)
+{
+    return CopyNumber(kLocaleConstants.number2, value);
+}
+
+// The text comes straight from the string table in UTF-16, so no character
+// is lost to the ANSI code page of the system.
+HRESULT ResourceObject::GetString(LONG id, BSTR* text)
+{
+    if (!text)
+        return E_POINTER;
+    *text = nullptr;
+    const wchar_t* stored = nullptr;
+    int length = LoadStringW(g_module->resourceInstance, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&stored), 0);
+    if (length <= 0 || !stored)
+        return S_OK;
+    if (length > kMaxStringLength)
+        length = kMaxStringLength;
+    *text = SysAllocStringLen(stored, static_cast<UINT>(length));
+    return *text ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT ResourceObject::Unsupported1(LONG, LONG, LONG* result)
+{
+    return NotImplemented(result);
+}
+
+HRESULT ResourceObject::Unsupported2(LONG, LONG, LONG* result)
+{
+    return NotImplemented(result);
+}
+
+HRESULT ResourceObject::Unsupported3(LONG, LONG* result)
+{
+    return NotImplemented(result);
+}
+
+HRESULT ResourceObject::LanguageName(BSTR* name)
+{
+    return CopyText(kLocaleConstants.languageName, name);
+}
+
+HRESULT ResourceObject::LocaleNumber3(LONG* value)
+{
+    return CopyNumber(kLocaleConstants.number3, value);
+}
+
+HRESULT ResourceObject::PrimaryLanguageId(SHORT* id)
+{
+    return CopyNumber(kLocaleConstants.primaryLanguageId, id);
+}
+
+HRESULT ResourceObject::SubLanguageId(SHORT* id)
+{
+    return CopyNumber(kLocaleConstants.subLanguageId, id);
+}
+
+HRESULT ResourceObject::Version(BSTR* version)
+{
+    return CopyText(kLocaleConstants.versionText, version);
+}
+
+HRESULT ResourceObject::HelpFilePath(BSTR* path)
+{
+    return CopyText(kLocaleConstants.helpFilePath, path);
+}

@@ -1,0 +1,7 @@
+#include "server/AbstractSlotTrap.h"
+
+ULONG AbstractSlotTrap()
+{
+    DebugBreak();
+    return 0;
+}

@@ -1,0 +1,6 @@
+#pragma once
+// The server's creatable classes.
+
+#include "server/ServerModule.h"
+
+extern ClassEntry g_classTable[];

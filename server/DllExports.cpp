@@ -1,0 +1,35 @@
+// The DLL's entry point and exported functions.
+
+#include "server/ClassTable.h"
+#include "server/ServerModule.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        ModuleStart(g_classTable, instance);
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        ModuleStop();
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow()
+{
+    return g_module->lockCount == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+{
+    return ModuleGetClassObject(g_module, clsid, iid, out);
+}
+
+extern "C" HRESULT WINAPI DllRegisterServer()
+{
+    return E_NOTIMPL;
+}
+
+extern "C" HRESULT WINAPI DllUnregisterServer()
+{
+    return E_NOTIMPL;
+}

@@ -1,0 +1,139 @@
+#include "server/ObjectLifetime.h"
+
+#include <new>
+
+#include "server/Guids.h"
+#include "server/ServerModule.h"
+
+constexpr InterfaceTableRow kResourceObjectInterfaces[] = {
+    {&IID_ILocaleResources, 0, kOffsetRow},
+    {&IID_IDispatch, 0, kOffsetRow},
+    {nullptr, 0, kEndOfTable},
+};
+
+namespace {
+// Allocates and builds an object with a count of 0, then hands out the
+// requested interface; on any other result than S_OK the object goes again.
+template <class Object, class... Arguments>
+HRESULT Construct(REFIID iid, void** out, Arguments... arguments)
+{
+    void* memory = ModuleAlloc(sizeof(Object));
+    if (!memory)
+        return E_OUTOFMEMORY;
+    auto* object = new (memory) Object(arguments...);
+    const HRESULT result = object->QueryInterface(iid, out);
+    if (result != S_OK)
+        Object::Destroy(object);
+    return result;
+}
+}
+
+StandaloneObject::StandaloneObject()
+{
+    refCount = 0;
+    ModuleAddLock();
+}
+
+HRESULT StandaloneObject::QueryInterface(REFIID iid, void** out)
+{
+    return InterfaceTableQuery(this, kResourceObjectInterfaces, iid, out);
+}
+
+ULONG StandaloneObject::AddRef()
+{
+    return ++refCount;
+}
+
+ULONG StandaloneObject::Release()
+{
+    const LONG count = --refCount;
+    if (count == 0)
+        Destroy(this);
+    return count;
+}
+
+void StandaloneObject::Destroy(StandaloneObject* object)
+{
+    object->refCount = 1;
+    ModuleReleaseLock();
+    object->~StandaloneObject();
+    ModuleFree(object);
+}
+
+ContainedPart::ContainedPart(IUnknown* outer)
+{
+    controllingUnknown = outer;
+}
+
+HRESULT ContainedPart::QueryInterface(REFIID iid, void** out)
+{
+    const HRESULT result = controllingUnknown->QueryInterface(iid, out);
+    if (SUCCEEDED(result))
+        return result;
+    if (controllingUnknown == static_cast<IUnknown*>(this))
+        return result;
+    return InterfaceTableQuery(this, kResourceObjectInterfaces, iid, out);
+}
+
+ULONG ContainedPart::AddRef()
+{
+    return controllingUnknown->AddRef();
+}
+
+ULONG ContainedPart::Release()
+{
+    return controllingUnknown->Release();
+}
+
+AggregatedObject::AggregatedObject(IUnknown* outer) : part(outer)
+{
+    ModuleAddLock();
+}
+
+HRESULT AggregatedObject::QueryInterface(REFIID iid, void** out)
+{
+    if (SameGuid(iid, IID_IUnknown)) {
+        if (!out)
+            return E_POINTER;
+        *out = static_cast<IUnknown*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return InterfaceTableQuery(&part, kResourceObjectInterfaces, iid, out);
+}
+
+ULONG AggregatedObject::AddRef()
+{
+    return ++refCount;
+}
+
+ULONG AggregatedObject::Release()
+{
+    const LONG count = --refCount;
+    if (count == 0)
+        Destroy(this);
+    return count;
+}
+
+void AggregatedObject::Destroy(AggregatedObject* object)
+{
+    object->refCount = 1;
+    ModuleReleaseLock();
+    object->~AggregatedObject();
+    ModuleFree(object);
+}
+
+HRESULT CreateStandalone(void*, REFIID iid, void** out)
+{
+    return Construct<StandaloneObject>(iid, out);
+}
+
+HRESULT CreateAggregated(void* outer, REFIID iid, void** out)
+{
+    return Construct<AggregatedObject>(iid, out, static_cast<IUnknown*>(outer));
+}
+
+HRESULT CreateResourceObject(void* outer, REFIID iid, void** out)
+{
+    return outer ? CreateAggregated(outer, iid, out) : CreateStandalone(nullptr, iid, out);
+}
