@@ -1,0 +1,15 @@
+#pragma once
+// Questions about an open registry key, and the removal of a whole subtree.
+
+#include <windows.h>
+
+// A key name of up to 255 characters, double-byte ones included, and its NUL.
+constexpr DWORD KeyNameCapacity = 512;
+
+// Deletes parent\name with all its subkeys; the Win32 status of the last step.
+LONG DeleteKeyTree(HKEY parent, const char* name);
+
+bool KeyHasSubkeys(HKEY key);
+
+// True when the key holds a value other than a lone unnamed default value.
+bool KeyHasValues(HKEY key);

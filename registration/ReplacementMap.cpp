@@ -1,0 +1,83 @@
+#include "registration/ReplacementMap.h"
+
+#include "registration/AnsiText.h"
+#include "server/Ownership.h"
+#include "server/ServerModule.h"
+
+namespace {
+
+constexpr int InitialCapacity = 10;
+
+wchar_t* CopyToTaskMemory(const wchar_t* text)
+{
+    const int units = lstrlenW(text) + 1;
+    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(units * sizeof(wchar_t)));
+    if (copy)
+        lstrcpyW(copy, text);
+    return copy;
+}
+
+}  // namespace
+
+ReplacementMap::ReplacementMap()
+    : pairs_(static_cast<Pair**>(ModuleAlloc(InitialCapacity * sizeof(Pair*)))),
+      capacity_(InitialCapacity)
+{
+}
+
+ReplacementMap::~ReplacementMap()
+{
+    Reset();
+    ModuleFree(pairs_);
+}
+
+HRESULT ReplacementMap::Insert(const wchar_t* name, const wchar_t* value)
+{
+    auto* pair = static_cast<Pair*>(ModuleAlloc(sizeof(Pair)));
+    if (!pair)
+        return E_OUTOFMEMORY;
+    pair->name = CopyToTaskMemory(name);
+    pair->value = CopyToTaskMemory(value);
+    if (!pair->name || !pair->value) {
+        CoTaskMemFree(pair->name);
+        CoTaskMemFree(pair->value);
+        ModuleFree(pair);
+        return E_OUTOFMEMORY;
+    }
+    if (pairs_ && count_ == capacity_) {
+        auto* grown = static_cast<Pair**>(ModuleRealloc(pairs_, 2 * capacity_ * sizeof(Pair*)));
+        if (grown) {
+            pairs_ = grown;
+            capacity_ *= 2;
+        }
+    }
+    if (!pairs_ || count_ == capacity_) {
+        CoTaskMemFree(pair->name);
+        CoTaskMemFree(pair->value);
+        ModuleFree(pair);
+        return E_OUTOFMEMORY;
+    }
+    pairs_[count_++] = pair;
+    return S_OK;
+}
+
+const wchar_t* ReplacementMap::Lookup(const char* name) const
+{
+    for (int i = 0; i < count_; ++i) {
+        TaskMemory<char> storedName(CopyAsAnsi(pairs_[i]->name));
+        if (storedName.Get() && EqualsIgnoringCase(storedName.Get(), name))
+            return pairs_[i]->value;
+    }
+    return nullptr;
+}
+
+HRESULT ReplacementMap::Reset()
+{
+    for (int i = 0; i < count_; ++i) {
+        CoTaskMemFree(pairs_[i]->value);
+        CoTaskMemFree(pairs_[i]->name);
+        ModuleFree(pairs_[i]);
+    }
+    count_ = 0;
+    return S_OK;
+}

@@ -1,0 +1,188 @@
+#include "registration/ScriptParser.h"
+
+#include "registration/AnsiText.h"
+#include "registration/ExpansionBuffer.h"
+#include "registration/ReplacementMap.h"
+#include "registration/RootKeyTable.h"
+#include "registration/ValueTypeTable.h"
+#include "server/Ownership.h"
+
+namespace {
+
+// A token may not grow once this many bytes are stored: the last character
+// may still be double-byte, and the NUL must fit.
+constexpr int TokenFullAt = ScriptTokenCapacity - 2;
+constexpr int LongestExpandableInput = 0x3FFFFFFF / 2;
+
+bool AppendText(ExpansionBuffer& output, const char* text)
+{
+    for (const char* position = text; *position != '\0';) {
+        const char* next = NextCharacter(position);
+        if (!output.Append(position, static_cast<int>(next - position)))
+            return false;
+        position = next;
+    }
+    return true;
+}
+
+}  // namespace
+
+void ScriptParser::SkipBlanks()
+{
+    while (IsScriptBlank(*cursor_))
+        cursor_ = NextCharacter(cursor_);
+}
+
+bool ScriptParser::IsClosingQuote() const
+{
+    return *cursor_ == SingleQuote && *NextCharacter(cursor_) != SingleQuote;
+}
+
+HRESULT ScriptParser::CopyCharacter(char* token, int& stored)
+{
+    if (stored >= TokenFullAt)
+        return DISP_E_EXCEPTION;
+    const char* next = NextCharacter(cursor_);
+    while (cursor_ < next)
+        token[stored++] = *cursor_++;
+    return S_OK;
+}
+
+HRESULT ScriptParser::ReadBareToken(char* token)
+{
+    int stored = 0;
+    while (*cursor_ != '\0' && !IsScriptBlank(*cursor_)) {
+        const HRESULT hr = CopyCharacter(token, stored);
+        if (FAILED(hr))
+            return hr;
+    }
+    token[stored] = '\0';
+    return S_OK;
+}
+
+HRESULT ScriptParser::ReadQuotedToken(char* token)
+{
+    int stored = 0;
+    cursor_ = NextCharacter(cursor_);
+    for (;;) {
+        if (*cursor_ == '\0')
+            return DISP_E_EXCEPTION;
+        if (IsClosingQuote()) {
+            token[stored] = '\0';
+            cursor_ = NextCharacter(cursor_);
+            return S_OK;
+        }
+        if (*cursor_ == SingleQuote)
+            cursor_ = NextCharacter(cursor_);  // the first of two: the second is text
+        const HRESULT hr = CopyCharacter(token, stored);
+        if (FAILED(hr))
+            return hr;
+    }
+}
+
+HRESULT ScriptParser::ReadToken(char* token)
+{
+    SkipBlanks();
+    if (*cursor_ == '\0')
+        return DISP_E_EXCEPTION;
+    return *cursor_ == SingleQuote ? ReadQuotedToken(token) : ReadBareToken(token);
+}
+
+HRESULT ScriptParser::ExpandVariables(const char* text, char** expanded) const
+{
+    *expanded = nullptr;
+    const int inputLength = lstrlenA(text);
+    ExpansionBuffer output;
+    if (inputLength > LongestExpandableInput || !output.Allocate(2 * inputLength))
+        return E_OUTOFMEMORY;
+
+    const char* scan = text;
+    while (*scan != '\0') {
+        if (*scan != PercentSign) {
+            const char* next = NextCharacter(scan);
+            if (!output.Append(scan, static_cast<int>(next - scan)))
+                return E_OUTOFMEMORY;
+            scan = next;
+            continue;
+        }
+        const char* nameStart = scan + 1;
+        if (*nameStart == PercentSign) {
+            if (!output.Append(nameStart, 1))
+                return E_OUTOFMEMORY;
+            scan = nameStart + 1;
+            continue;
+        }
+        const char* nameEnd = nameStart;
+        while (*nameEnd != '\0' && *nameEnd != PercentSign)
+            nameEnd = NextCharacter(nameEnd);
+        if (*nameEnd == '\0')
+            return DISP_E_EXCEPTION;
+        const int nameLength = static_cast<int>(nameEnd - nameStart);
+        if (nameLength > ReferenceNameMaxBytes)
+            return E_FAIL;
+
+        char name[ReferenceNameMaxBytes + 1];
+        for (int i = 0; i < nameLength; ++i)
+            name[i] = nameStart[i];
+        name[nameLength] = '\0';
+        const wchar_t* value = replacements_.Lookup(name);
+        if (!value)
+            return DISP_E_EXCEPTION;
+        TaskMemory<char> convertedValue(CopyAsAnsi(value));
+        if (!convertedValue.Get() || !AppendText(output, convertedValue.Get()))
+            return E_OUTOFMEMORY;
+        scan = nameEnd + 1;
+    }
+    const char terminator = '\0';
+    if (!output.Append(&terminator, 1))
+        return E_OUTOFMEMORY;
+    *expanded = output.Detach();
+    return S_OK;
+}
+
+HRESULT ScriptParser::SkipValueClause(char* token)
+{
+    if (*token != EqualsSign)
+        return S_OK;
+    HRESULT hr = ReadToken(token);  // the type letter, not checked here
+    if (FAILED(hr))
+        return hr;
+    SkipBlanks();
+    char discardedValue[ScriptTokenCapacity];
+    hr = ReadToken(discardedValue);
+    if (FAILED(hr))
+        return hr;
+    return ReadToken(token);
+}
+
+HKEY ScriptParser::LookupRootKey(const char* token)
+{
+    for (const RootKeyRow* row = RootKeyTable; row->name != nullptr; ++row) {
+        if (EqualsIgnoringCase(token, row->name))
+            return reinterpret_cast<HKEY>(row->handleValue);
+    }
+    return nullptr;
+}
+
+bool ScriptParser::LookupValueType(const char* token, VARTYPE* variantType)
+{
+    for (const ValueTypeRow* row = ValueTypeTable; row->letter != nullptr; ++row) {
+        if (EqualsIgnoringCase(token, row->letter)) {
+            *variantType = row->variantType;
+            return true;
+        }
+    }
+    return false;
+}
+
+int ScriptParser::HexDigitValue(char character)
+{
+    constexpr int FirstLetterDigit = 10;
+    if (character >= '0' && character <= '9')
+        return character - '0';
+    if (character >= 'A' && character <= 'F')
+        return character - 'A' + FirstLetterDigit;
+    if (character >= 'a' && character <= 'f')
+        return character - 'a' + FirstLetterDigit;
+    return 0;
+}

@@ -1,0 +1,85 @@
+// Writing one value clause ("= type text") into a key.
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include "registration/ScriptEngine.h"
+
+namespace {
+
+constexpr int BinaryCapacity = ScriptTokenCapacity / 2;
+constexpr int HighNibbleShift = 4;
+
+HRESULT FromWin32Status(LONG status)
+{
+    return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
+}
+
+LONG WriteString(HKEY key, const char* name, const char* text)
+{
+    const DWORD bytes = lstrlenA(text) + 1;  // the NUL is stored too
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+}
+
+// Pairs of hexadecimal digits, the first of each the high nibble; a
+// character that is no digit counts as 0.
+HRESULT WriteBinary(HKEY key, const char* name, const char* text)
+{
+    const int digits = lstrlenA(text);
+    if (digits % 2 != 0)
+        return E_FAIL;
+    BYTE bytes[BinaryCapacity];
+    for (int i = 0; i < digits / 2; ++i)
+        bytes[i] = 0;
+    for (int i = 0; i < digits; ++i) {
+        const int nibble = ScriptParser::HexDigitValue(text[i]);
+        bytes[i / 2] |= static_cast<BYTE>(i % 2 == 0 ? nibble << HighNibbleShift : nibble);
+    }
+    return FromWin32Status(RegSetValueExA(key, name, 0, REG_BINARY, bytes, digits / 2));
+}
+
+// A number text that does not convert fails with the conversion's code.
+HRESULT WriteNumber(HKEY key, const char* name, const char* text)
+{
+    wchar_t wideText[ScriptTokenCapacity];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wideText, ScriptTokenCapacity) <= 0)
+        return HRESULT_FROM_WIN32(GetLastError());
+    ULONG number = 0;
+    const HRESULT hr = VarUI4FromStr(wideText, 0, 0, &number);
+    if (FAILED(hr))
+        return hr;
+    const DWORD stored = number;
+    return FromWin32Status(RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored));
+}
+
+}  // namespace
+
+HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token)
+{
+    char text[ScriptTokenCapacity];
+    HRESULT hr = parser.ReadToken(text);
+    if (FAILED(hr))
+        return hr;
+    VARTYPE variantType = VT_EMPTY;
+    if (!ScriptParser::LookupValueType(text, &variantType))
+        return DISP_E_EXCEPTION;
+    parser.SkipBlanks();
+    hr = parser.ReadToken(text);
+    if (FAILED(hr))
+        return hr;
+
+    switch (variantType) {
+    case VT_BSTR:
+        hr = FromWin32Status(WriteString(key, name, text));
+        break;
+    case VT_UI1:
+        hr = WriteBinary(key, name, text);
+        break;
+    default:
+        hr = WriteNumber(key, name, text);
+        break;
+    }
+    if (FAILED(hr))
+        return hr;
+    return parser.ReadToken(token);
+}

@@ -1,0 +1,50 @@
+#include "tests/registration/EngineTestSupport.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "registration/ReplacementMap.h"
+#include "registration/ScriptEngine.h"
+
+TestArea& EngineArea()
+{
+    static std::unique_ptr<TestArea> area;
+    if (!area) {
+        const std::string name = "Registration-" + std::to_string(GetCurrentProcessId());
+        area = std::make_unique<TestArea>(name.c_str(), false);
+    }
+    return *area;
+}
+
+HRESULT Apply(const char* script, Mode mode)
+{
+    ReplacementMap map;
+    map.Insert(L"Module", L"C:\\x\\y.dll");
+    ScriptParser parser(map);
+    return ApplyScript(parser, script, mode == Mode::Register);
+}
+
+std::string Hex(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+std::string ReadAllTokens(const std::string& text)
+{
+    ReplacementMap map;
+    ScriptParser parser(map);
+    parser.SetCursor(text.c_str());
+    std::string result;
+    char token[ScriptTokenCapacity];
+    for (;;) {
+        parser.SkipBlanks();
+        if (*parser.Cursor() == '\0')
+            return result + "end";
+        const HRESULT hr = parser.ReadToken(token);
+        if (FAILED(hr))
+            return result + (hr == DISP_E_EXCEPTION ? "DISP_E_EXCEPTION" : Hex(hr));
+        result += std::string(token) + "|";
+    }
+}

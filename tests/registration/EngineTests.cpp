@@ -1,0 +1,240 @@
+// The engine against the registry: each case resets the area, optionally
+// registers a setup script, applies its script and compares the code and the
+// whole area afterwards.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registration/RegistryTree.h"
+#include "registration/ScriptEngine.h"
+#include "tests/registration/EngineTestSupport.h"
+
+namespace {
+
+struct EngineCase {
+    const char* name;
+    const char* setup;  // registered first, or null
+    const char* script;
+    Mode mode;
+    HRESULT hr;
+    const char* state;  // the area afterwards, one line per key or value
+};
+
+constexpr Mode Reg = Mode::Register;
+constexpr Mode Unreg = Mode::Unregister;
+
+const char ClassScript[] =
+    "HKCR { NoRemove CLSID { ForceRemove {G} = s 'x' { InprocServer32 = s 'p' { val ThreadingModel = s 'Apartment' } } } }";
+
+const EngineCase Cases[] = {
+    // Values and their types.
+    {"default string value", nullptr, "HKCR { K = s 'text' }", Reg, S_OK, "HKCR\\K\nHKCR\\K [] S text"},
+    {"number", nullptr, "HKCU { K { val N = d '12' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] D 12"},
+    {"binary pairs, first digit high", nullptr, "HKCU { K { val N = b '0A1b' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] B 0a1b"},
+    {"binary, non-digits count as 0", nullptr, "HKCU { K { val N = b 'zF' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] B 0f"},
+    {"empty binary", nullptr, "HKCU { K { val N = b '' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] B "},
+    {"odd binary fails and rolls back", nullptr, "HKCU { K { val N = b 'ABC' } }", Reg, E_FAIL, ""},
+    {"number that does not convert fails and rolls back", nullptr, "HKCU { K { val N = d 'x12' } L }", Reg,
+     DISP_E_TYPEMISMATCH, ""},
+    {"unknown type letter", nullptr, "HKCU { K = sz 'x' }", Reg, DISP_E_EXCEPTION, ""},
+    {"type letters in any case", nullptr, "HKCU { K = S 'x' { val A = D '1' val B = B '01' } }", Reg, S_OK,
+     "HKCU\\K\nHKCU\\K [] S x\nHKCU\\K [A] D 1\nHKCU\\K [B] B 01"},
+    {"value in a root body", nullptr, "HKCU { val V = s 'x' }", Reg, S_OK, "HKCU [V] S x"},
+    {"%MODULE% in a quoted value", nullptr, "HKCU { K = s '%module%' }", Reg, S_OK, "HKCU\\K\nHKCU\\K [] S C:\\x\\y.dll"},
+
+    // Structure errors.
+    {"unknown root", nullptr, "HKXX { }", Reg, DISP_E_EXCEPTION, ""},
+    {"root without a block", nullptr, "HKCR K", Reg, DISP_E_EXCEPTION, ""},
+    {"root name with a path", nullptr, "HKCU\\Software { K }", Reg, DISP_E_EXCEPTION, ""},
+    {"backslash in a key name", nullptr, "HKCU { A { A\\B } }", Reg, DISP_E_EXCEPTION, ""},
+    {"backslash in a key name when removing", "HKCU { A }", "HKCU { A\\B }", Unreg, DISP_E_EXCEPTION, "HKCU\\A"},
+    {"backslash after ForceRemove", nullptr, "HKCU { ForceRemove A\\B }", Reg, DISP_E_EXCEPTION, ""},
+    {"Val is a keyword, not a key", nullptr, "HKCU { K { Val } }", Reg, DISP_E_EXCEPTION, ""},
+    {"Val without a clause", nullptr, "HKCU { K { val N s 'x' } }", Reg, DISP_E_EXCEPTION, ""},
+    {"missing last brace rolls back", nullptr, "HKCU { A { B = s 'x' }", Reg, DISP_E_EXCEPTION, ""},
+    {"unclosed quote rolls back", nullptr, "HKCU { A { B = s 'x }", Reg, DISP_E_EXCEPTION, ""},
+    {"empty script", nullptr, "", Reg, S_OK, ""},
+    {"blanks only", nullptr, " \r\n", Reg, DISP_E_EXCEPTION, ""},
+    {"blanks after the last block", nullptr, "HKCU { A }\r\n\t ", Reg, S_OK, "HKCU\\A"},
+    {"two root blocks, the second fails", nullptr, "HKCU { A } HKCR { B { val V = b 'ABC' } }", Reg, E_FAIL,
+     "HKCU\\A"},
+    {"two root blocks, the second has an unknown root", nullptr, "HKCU { A } HKXX { B }", Reg, DISP_E_EXCEPTION,
+     "HKCU\\A"},
+    {"every redirected root", nullptr,
+     "HKCR { A } HKCU { A } HKLM { A } HKU { A } HKDD { A } HKCC { A } HKEY_CURRENT_CONFIG { B }", Reg, S_OK,
+     "HKCR\\A\nHKCU\\A\nHKLM\\A\nHKU\\A\nHKDD\\A\nHKCC\\A\nHKCC\\B"},
+
+    // Keywords.
+    {"keywords in any case", nullptr, "HKCU { forceremove A { VAL v = S 'x' } NOREMOVE B delete C }", Reg, S_OK,
+     "HKCU\\A\nHKCU\\A [v] S x\nHKCU\\B"},
+    {"ForceRemove clears what was there", "HKCU { K { Old { Deep } val V = s 'v' } }",
+     "HKCU { ForceRemove K = s 'x' { New } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [] S x\nHKCU\\K\\New"},
+    {"ForceRemove leaves a protected key", "HKCR { CLSID { Existing } }", "HKCR { ForceRemove clsid { New } }", Reg,
+     S_OK, "HKCR\\CLSID\nHKCR\\CLSID\\Existing\nHKCR\\CLSID\\New"},
+    {"Delete removes a subtree and creates nothing", "HKCU { K { Sub } L }", "HKCU { Delete K = s 'x' M }", Reg,
+     S_OK, "HKCU\\L\nHKCU\\M"},
+    {"Delete leaves a protected key", "HKCR { TypeLib { T } }", "HKCR { Delete TYPELIB }", Reg, S_OK,
+     "HKCR\\TypeLib\nHKCR\\TypeLib\\T"},
+    {"Delete is a plain key when removing", "HKCU { K }", "HKCU { Delete K }", Unreg, S_OK, ""},
+    {"a block after Delete is refused", nullptr, "HKCU { A Delete K { B } }", Reg, DISP_E_EXCEPTION, ""},
+    {"a block after a value is refused", nullptr, "HKCU { A { val V = s 'x' { B } } }", Reg, DISP_E_EXCEPTION, ""},
+    {"an empty key name is refused", "HKCU { Keep }", "HKCU { ForceRemove '' }", Reg, DISP_E_EXCEPTION, "HKCU\\Keep"},
+    {"an empty key name is refused when removing", "HKCU { Keep }", "HKCU { '' }", Unreg, DISP_E_EXCEPTION,
+     "HKCU\\Keep"},
+    {"a name beginning with a brace is a key", nullptr, "HKCU { K {G} }", Reg, S_OK, "HKCU\\K\nHKCU\\{G}"},
+    {"... and is removed as one", "HKCU { K {G} }", "HKCU { K {G} }", Unreg, S_OK, ""},
+
+    // Removal.
+    {"removing the class script keeps CLSID", ClassScript, ClassScript, Unreg, S_OK, "HKCR\\CLSID"},
+    {"NoRemove holds for the rest of the body", "HKCU { A B }", "HKCU { NoRemove A B }", Unreg, S_OK,
+     "HKCU\\A\nHKCU\\B"},
+    {"NoRemove does not reach into a nested body", "HKCU { A { B } C }", "HKCU { NoRemove A { B } C }", Unreg, S_OK,
+     "HKCU\\A\nHKCU\\C"},
+    {"removing what is not there", nullptr, ClassScript, Unreg, S_OK, ""},
+    {"a lone default value does not keep a key", "HKCU { K = s 'x' }", "HKCU { K = s 'x' }", Unreg, S_OK, ""},
+    {"an unlisted subkey keeps its key", "HKCU { K { Listed Unlisted } }", "HKCU { K { Listed } }", Unreg, S_OK,
+     "HKCU\\K\nHKCU\\K\\Unlisted"},
+    {"unlisted values do not keep a key", "HKCU { K { val V = s 'v' } }", "HKCU { K { } }", Unreg, S_OK, ""},
+    {"a key with content but no block does not swallow the next item", "HKCU { K { Sub } L }",
+     "HKCU { K = s 'x' L }", Unreg, S_OK, "HKCU\\K\nHKCU\\K\\Sub"},
+    {"a key with values but no block does not swallow the next item", "HKCU { K { val V = s 'v' } L M }",
+     "HKCU { K L M }", Unreg, S_OK, ""},
+    {"absent mode ends after a block", "HKCU { Present }", "HKCU { Missing { Present } Present }", Unreg, S_OK, ""},
+    {"absent mode ends after a key without a block", "HKCU { Present }", "HKCU { Missing = s 'x' Present }", Unreg,
+     S_OK, ""},
+    {"absent mode reaches into nested bodies", "HKCU { Present }", "HKCU { Missing { Present { val V = s 'x' } } }",
+     Unreg, S_OK, "HKCU\\Present"},
+    {"a value in a root body is removed", "HKCU { val V = s 'x' val W = s 'y' }", "HKCU { val V = s 'x' }", Unreg,
+     S_OK, "HKCU [W] S y"},
+    {"an empty key with a block", "HKCU { A B }", "HKCU { A { X } B }", Unreg, S_OK, ""},
+
+    // Mended faults.
+    {"a value in a nested body under NoRemove is removed", "HKCU { P { Q { val V = s 'x' val W = s 'y' } } }",
+     "HKCU { NoRemove P { NoRemove Q { val V = s 'x' } } }", Unreg, S_OK, "HKCU\\P\nHKCU\\P\\Q\nHKCU\\P\\Q [W] S y"},
+    {"an empty key before a failing one rolls back whole", nullptr, "HKCU { A { } B { C = b 'ABC' } }", Reg, E_FAIL,
+     ""},
+    {"a failure deep in nested bodies rolls back whole", nullptr,
+     "HKCU { A = s 'a' { val V = s 'v' B { val W = d '1' C { D = b 'ABC' } } } E }", Reg, E_FAIL, ""},
+};
+
+TEST(ApplyScript, TableOfScriptsAgainstTheRegistry)
+{
+    TestArea& area = EngineArea();
+    for (const auto& c : Cases) {
+        area.Reset();
+        if (c.setup) {
+            ASSERT_EQ(Hex(Apply(c.setup, Mode::Register)), Hex(S_OK)) << c.name;
+        }
+        EXPECT_EQ(Hex(Apply(c.script, c.mode)), Hex(c.hr)) << c.name;
+        EXPECT_EQ(area.Snapshot(), SortedLines(c.state)) << c.name;
+    }
+}
+
+// "HKCU { 2 { 3 { ... { N { } } ... } }": N - 1 keys, N bodies with the root's.
+std::string NestedScript(int bodies)
+{
+    std::string script = "HKCU {";
+    for (int key = 2; key <= bodies; ++key)
+        script.append(" ").append(std::to_string(key)).append(" {");
+    for (int body = 0; body < bodies; ++body)
+        script += " }";
+    return script;
+}
+
+TEST(ApplyScript, NestingIsBoundedAndTooDeepAScriptRollsBack)
+{
+    TestArea& area = EngineArea();
+    area.Reset();
+    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), Mode::Register)), Hex(S_OK));
+    std::string deepest = "HKCU";
+    for (int key = 2; key <= MaxNestingDepth; ++key)
+        deepest += "\\" + std::to_string(key);
+    HKEY key = area.OpenKey(deepest.c_str(), KEY_READ);
+    EXPECT_NE(key, nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), Mode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(area.Snapshot(), "");
+
+    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth + 1).c_str(), Mode::Register)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(area.Snapshot(), "");
+}
+
+TEST(ApplyScript, AValueNameHoldsAtMost259Bytes)
+{
+    TestArea& area = EngineArea();
+    for (const int length : {259, 260}) {
+        area.Reset();
+        const std::string name(length, 'n');
+        const std::string script = "HKCU { K { val " + name + " = s 'x' } }";
+        const HRESULT expected = length == 259 ? S_OK : DISP_E_EXCEPTION;
+        EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Register)), Hex(expected)) << length;
+        EXPECT_EQ(area.Snapshot(), length == 259 ? "HKCU\\K\nHKCU\\K [" + name + "] S x\n" : "") << length;
+    }
+}
+
+TEST(ApplyScript, StoresTheTerminatingNulOfAString)
+{
+    TestArea& area = EngineArea();
+    area.Reset();
+    ASSERT_EQ(Apply("HKCR { K = s 'text' }", Mode::Register), S_OK);
+    HKEY key = area.OpenKey("HKCR\\K", KEY_READ);
+    ASSERT_NE(key, nullptr);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 5u);
+    RegCloseKey(key);
+}
+
+// A root that may only be read: values cannot be written into it.
+TEST(ApplyScript, AValueThatCannotBeWrittenFailsAndRollsBack)
+{
+    TestArea& area = EngineArea();
+    area.Reset();
+    HKEY readOnly = area.OpenKey("HKCU", KEY_READ);
+    ASSERT_NE(readOnly, nullptr);
+    TestArea::Redirect(HKEY_CURRENT_USER, readOnly);
+    const HRESULT hr = Apply("HKCU { K = s 'x' val V = s 'y' }", Mode::Register);
+    area.RestoreRedirects();
+    RegCloseKey(readOnly);
+    EXPECT_EQ(Hex(hr), Hex(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)));
+    EXPECT_EQ(area.Snapshot(), "");
+}
+
+TEST(KeyHasValues, ALoneDefaultValueDoesNotCount)
+{
+    TestArea& area = EngineArea();
+    const struct {
+        const char* setup;
+        bool values;
+        bool subkeys;
+    } cases[] = {
+        {"HKCU { K }", false, false},
+        {"HKCU { K = s 'x' }", false, false},
+        {"HKCU { K { val N = s 'x' } }", true, false},
+        {"HKCU { K = s 'x' { val N = s 'x' } }", true, false},
+        {"HKCU { K { val N = s 'x' val M = s 'y' } }", true, false},
+        {"HKCU { K { S } }", false, true},
+    };
+    for (const auto& c : cases) {
+        area.Reset();
+        ASSERT_EQ(Apply(c.setup, Mode::Register), S_OK) << c.setup;
+        HKEY key = area.OpenKey("HKCU\\K", KEY_READ);
+        ASSERT_NE(key, nullptr);
+        EXPECT_EQ(KeyHasValues(key), c.values) << c.setup;
+        EXPECT_EQ(KeyHasSubkeys(key), c.subkeys) << c.setup;
+        RegCloseKey(key);
+    }
+}
+
+TEST(DeleteKeyTree, RemovesEveryLevelAndReportsAMissingKey)
+{
+    TestArea& area = EngineArea();
+    area.Reset();
+    ASSERT_EQ(Apply("HKCU { K { A { B { C } } D { val V = s 'x' } } L }", Mode::Register), S_OK);
+    EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, "K"), ERROR_SUCCESS);
+    EXPECT_EQ(area.Snapshot(), "HKCU\\L\n");
+    EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, "K"), ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+// Tokens, expansion and the lookup tables of the script lexer.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registration/ReplacementMap.h"
+#include "registration/ScriptParser.h"
+#include "server/Ownership.h"
+#include "tests/registration/EngineTestSupport.h"
+
+namespace {
+
+struct TokenCase {
+    const char* text;
+    const char* tokens;
+};
+
+const TokenCase TokenCases[] = {
+    {"'it''s'", "it's|end"},
+    {"''", "|end"},
+    {"'a'b", "a|b|end"},
+    {"abc'def", "abc'def|end"},
+    {"'abc", "DISP_E_EXCEPTION"},
+    {"'abc''", "DISP_E_EXCEPTION"},
+    {"a\x0b" "b c\x0c" "d", "a\x0b" "b|c\x0c" "d|end"},
+    {"\ta\r\nb  c", "a|b|c|end"},
+    {"{ x = s 'y z' }", "{|x|=|s|y z|}|end"},
+    {"{x}", "{x}|end"},
+    {"'{ = }'", "{ = }|end"},
+    {"a\xa0" "b", "a\xa0" "b|end"},
+};
+
+TEST(ReadToken, SplitsTextIntoBareAndQuotedTokens)
+{
+    for (const auto& c : TokenCases)
+        EXPECT_EQ(ReadAllTokens(c.text), c.tokens) << "text: " << c.text;
+}
+
+TEST(ReadToken, FailsOnBlanksOnlyAndLeavesTheCursorAtTheEnd)
+{
+    ReplacementMap map;
+    ScriptParser parser(map);
+    const char text[] = " \t\r\n ";
+    parser.SetCursor(text);
+    char token[ScriptTokenCapacity];
+    EXPECT_EQ(parser.ReadToken(token), DISP_E_EXCEPTION);
+    EXPECT_EQ(*parser.Cursor(), '\0');
+}
+
+TEST(ReadToken, HoldsAtMost4094SingleByteCharacters)
+{
+    for (const bool quoted : {true, false}) {
+        const std::string longest(4094, 'x');
+        const std::string tooLong(4095, 'x');
+        const auto wrap = [quoted](const std::string& s) { return quoted ? "'" + s + "' next" : s + " next"; };
+        EXPECT_EQ(ReadAllTokens(wrap(longest)), longest + "|next|end");
+        EXPECT_EQ(ReadAllTokens(wrap(tooLong)), "DISP_E_EXCEPTION");
+    }
+}
+
+TEST(IsClosingQuote, TellsALoneQuoteFromADoubledOne)
+{
+    ReplacementMap map;
+    ScriptParser parser(map);
+    const struct {
+        const char* text;
+        bool closing;
+    } cases[] = {{"'", true}, {"'x", true}, {"''", false}, {"x'", false}, {"", false}};
+    for (const auto& c : cases) {
+        parser.SetCursor(c.text);
+        EXPECT_EQ(parser.IsClosingQuote(), c.closing) << c.text;
+    }
+}
+
+TEST(SkipValueClause, PassesOverAClauseOnlyWhenTheTokenIsEquals)
+{
+    ReplacementMap map;
+    ScriptParser parser(map);
+    char token[ScriptTokenCapacity] = "NextKey";
+    const char text[] = "= s 'v' after";
+    parser.SetCursor(text);
+    EXPECT_EQ(parser.SkipValueClause(token), S_OK);
+    EXPECT_STREQ(token, "NextKey");
+    EXPECT_EQ(parser.Cursor(), text);
+
+    lstrcpyA(token, "=");
+    parser.SetCursor(text + 1);
+    EXPECT_EQ(parser.SkipValueClause(token), S_OK);
+    EXPECT_STREQ(token, "after");
+
+    lstrcpyA(token, "=");
+    const char cut[] = " s 'v'";
+    parser.SetCursor(cut);
+    EXPECT_EQ(parser.SkipValueClause(token), DISP_E_EXCEPTION);
+}
+
+// Expansion with the pairs ("Module", "C:\x\y.dll"), ("Quote", "it's"),
+// ("Percent", "50%x%"), and one pair with a 31-byte and one with a 32-byte name.
+struct ExpansionCase {
+    const char* text;
+    HRESULT hr;
+    const char* expanded;
+};
+
+const ExpansionCase ExpansionCases[] = {
+    {"100%%", S_OK, "100%"},
+    {"%%%%", S_OK, "%%"},
+    {"%MODULE%|%module%|%Module%", S_OK, "C:\\x\\y.dll|C:\\x\\y.dll|C:\\x\\y.dll"},
+    {"'%PERCENT%'", S_OK, "'50%x%'"},
+    {"'%QUOTE%'", S_OK, "'it's'"},
+    {"%NOSUCHNAME%", DISP_E_EXCEPTION, nullptr},
+    {"abc%", DISP_E_EXCEPTION, nullptr},
+    {"%Module", DISP_E_EXCEPTION, nullptr},
+    {"%N234567890123456789012345678901%", S_OK, "thirty-one"},
+    {"%N2345678901234567890123456789012%", E_FAIL, nullptr},
+    {"", S_OK, ""},
+    {"no references", S_OK, "no references"},
+};
+
+TEST(ExpandVariables, ReplacesReferencesAndDoubledPercentSigns)
+{
+    ReplacementMap map;
+    ASSERT_EQ(map.Insert(L"Module", L"C:\\x\\y.dll"), S_OK);
+    ASSERT_EQ(map.Insert(L"Quote", L"it's"), S_OK);
+    ASSERT_EQ(map.Insert(L"Percent", L"50%x%"), S_OK);
+    ASSERT_EQ(map.Insert(L"N234567890123456789012345678901", L"thirty-one"), S_OK);
+    ASSERT_EQ(map.Insert(L"N2345678901234567890123456789012", L"thirty-two"), S_OK);
+    ScriptParser parser(map);
+    for (const auto& c : ExpansionCases) {
+        char* expanded = reinterpret_cast<char*>(1);
+        const HRESULT hr = parser.ExpandVariables(c.text, &expanded);
+        TaskMemory<char> owner(expanded);
+        EXPECT_EQ(hr, c.hr) << c.text;
+        if (c.expanded)
+            EXPECT_STREQ(expanded, c.expanded) << c.text;
+        else
+            EXPECT_EQ(expanded, nullptr) << c.text;
+    }
+}
+
+TEST(ExpandVariables, GrowsForValuesLongerThanTheText)
+{
+    const std::wstring longValue(5000, L'v');
+    ReplacementMap map;
+    ASSERT_EQ(map.Insert(L"L", longValue.c_str()), S_OK);
+    ScriptParser parser(map);
+    char* expanded = nullptr;
+    ASSERT_EQ(parser.ExpandVariables("%L%%L%", &expanded), S_OK);
+    TaskMemory<char> owner(expanded);
+    EXPECT_EQ(std::string(expanded), std::string(10000, 'v'));
+}
+
+TEST(ExpandVariables, AnUndoubledQuoteInAValueSplitsTheQuotedToken)
+{
+    for (const bool doubled : {false, true}) {
+        ReplacementMap map;
+        ASSERT_EQ(map.Insert(L"X", doubled ? L"it''s" : L"it's"), S_OK);
+        ScriptParser parser(map);
+        char* expanded = nullptr;
+        ASSERT_EQ(parser.ExpandVariables("'%X%'", &expanded), S_OK);
+        TaskMemory<char> owner(expanded);
+        EXPECT_EQ(ReadAllTokens(expanded), doubled ? "it's|end" : "it|s'|end");
+    }
+}
+
+TEST(LookupRootKey, FindsShortAndLongNamesInAnyCase)
+{
+    const struct {
+        const char* name;
+        HKEY key;
+    } cases[] = {
+        {"hkcr", HKEY_CLASSES_ROOT},        {"HKCR", HKEY_CLASSES_ROOT},   {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {"HKCU", HKEY_CURRENT_USER},        {"HKLM", HKEY_LOCAL_MACHINE},  {"HKU", HKEY_USERS},
+        {"HKPD", HKEY_PERFORMANCE_DATA},    {"HKDD", HKEY_DYN_DATA},       {"HKCC", HKEY_CURRENT_CONFIG},
+        {"hkey_dyn_data", HKEY_DYN_DATA},   {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+        {"HKEY_USERS", HKEY_USERS},         {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
+        {"HKCR\\Software", nullptr},        {"HKC", nullptr},              {"HKCRX", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ScriptParser::LookupRootKey(c.name), c.key) << c.name;
+}
+
+TEST(LookupValueType, KnowsSDAndBInAnyCase)
+{
+    const struct {
+        const char* letter;
+        bool found;
+        VARTYPE type;
+    } cases[] = {{"S", true, VT_BSTR}, {"s", true, VT_BSTR}, {"D", true, VT_UI4}, {"d", true, VT_UI4},
+                 {"B", true, VT_UI1},  {"b", true, VT_UI1},  {"sz", false, 0},    {"", false, 0},
+                 {"X", false, 0}};
+    for (const auto& c : cases) {
+        VARTYPE type = VT_EMPTY;
+        EXPECT_EQ(ScriptParser::LookupValueType(c.letter, &type), c.found) << c.letter;
+        if (c.found) {
+            EXPECT_EQ(type, c.type) << c.letter;
+        }
+    }
+}
+
+TEST(HexDigitValue, GivesZeroForAnythingButAHexDigit)
+{
+    const char digits[] = "0123456789abcdef";
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(ScriptParser::HexDigitValue(digits[i]), i);
+        const char upper = digits[i] >= 'a' ? static_cast<char>(digits[i] - 'a' + 'A') : digits[i];
+        EXPECT_EQ(ScriptParser::HexDigitValue(upper), i);
+    }
+    for (const char c : {'g', ' ', '-', 'G', '\xa0'})
+        EXPECT_EQ(ScriptParser::HexDigitValue(c), 0) << c;
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// The bounded random run: mutated scripts applied in both modes under a test
+// area that every root is redirected into. Each must finish with S_OK or a
+// documented code, and a failed registration of a one-block script without
+// NoRemove must leave the area as empty as it found it.
+//
+// VRL_RANDOM_SCRIPTS sets the number of scripts (default 20000) and
+// VRL_RANDOM_SEED the seed, for longer runs by hand.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "registration/ScriptParser.h"
+#include "tests/registration/EngineTestSupport.h"
+#include "tests/registration/ScriptMutator.h"
+
+namespace {
+
+constexpr unsigned long DefaultScriptCount = 20000;
+constexpr std::uint32_t DefaultSeed = 20240611;
+
+const std::vector<std::string> Seeds = {
+    // The server's own script.
+    "HKCR\r\n{\r\n\tVrlDiscoveryResES.SpanishResources.1 = s 'VrlDiscoverySpanishResources Class'\r\n\t{\r\n"
+    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n\t}\r\n"
+    "\tVrlDiscoveryResES.SpanishResources = s 'VrlDiscoverySpanishResources Class'\r\n\t{\r\n"
+    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n"
+    "\t\tCurVer = s 'VrlDiscoveryResES.SpanishResources.1'\r\n\t}\r\n\tNoRemove CLSID\r\n\t{\r\n"
+    "\t\tForceRemove {5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25} = s 'VrlDiscoverySpanishResources Class'\r\n\t\t{\r\n"
+    "\t\t\tProgID = s 'VrlDiscoveryResES.SpanishResources.1'\r\n"
+    "\t\t\tVersionIndependentProgID = s 'VrlDiscoveryResES.SpanishResources'\r\n"
+    "\t\t\tForceRemove 'Programmable'\r\n\t\t\tInprocServer32 = s '%MODULE%'\r\n\t\t\t{\r\n"
+    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n\t\t\t}\r\n"
+    "\t\t\t'TypeLib' = s '{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}'\r\n\t\t}\r\n\t}\r\n}\r\n",
+    // The same without NoRemove, so that its failures are checked for rollback.
+    "HKCR { P.1 = s 'Class' { CLSID = s '{G}' } P = s 'Class' { CLSID = s '{G}' CurVer = s 'P.1' } "
+    "CLSID { ForceRemove {G} = s 'Class' { ProgID = s 'P.1' ForceRemove 'Programmable' "
+    "InprocServer32 = s '%MODULE%' { val ThreadingModel = s 'Apartment' } 'TypeLib' = s '{T}' } } }",
+    "HKCU { K { val N = d '12' val M = b '0A1b' } L = s 'x' { M { N } } }",
+    "HKLM { forceremove A { VAL v = S 'x' } B delete C D = s 'it''s' }",
+    "HKU { A { } B { C = b 'ABC' } val R = s 'root' }",
+    "HKCC { A = s 'a' { val V = s 'v' B { val W = d '1' C { D = b '00' } } } E }",
+    "HKDD { Delete K = s 'x' M { '{x}' = s '%%' } }",
+    "HKCU { A } HKEY_CLASSES_ROOT { B { val V = s 'x' } }",
+};
+
+const HRESULT DocumentedCodes[] = {
+    S_OK, DISP_E_EXCEPTION, E_FAIL, E_OUTOFMEMORY, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW,
+};
+
+bool IsDocumented(HRESULT hr)
+{
+    for (const HRESULT code : DocumentedCodes) {
+        if (hr == code)
+            return true;
+    }
+    return false;
+}
+
+unsigned long FromEnvironment(const char* name, unsigned long fallback)
+{
+    const char* text = std::getenv(name);
+    return text && *text ? std::strtoul(text, nullptr, 10) : fallback;
+}
+
+bool ContainsIgnoringCase(std::string text, std::string part)
+{
+    CharLowerA(text.data());
+    CharLowerA(part.data());
+    return text.find(part) != std::string::npos;
+}
+
+int CountRootNames(const std::string& script)
+{
+    int roots = 0;
+    for (const auto& token : SplitTokens(script)) {
+        if (ScriptParser::LookupRootKey(token.c_str()))
+            ++roots;
+    }
+    return roots;
+}
+
+TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
+{
+    const unsigned long count = FromEnvironment("VRL_RANDOM_SCRIPTS", DefaultScriptCount);
+    const auto seed = static_cast<std::uint32_t>(FromEnvironment("VRL_RANDOM_SEED", DefaultSeed));
+    const std::string areaName = "Random-" + std::to_string(GetCurrentProcessId());
+    TestArea area(areaName.c_str(), true);
+    ScriptMutator mutator(seed);
+    const auto start = std::chrono::steady_clock::now();
+    unsigned long failures = 0;
+    unsigned long rollbacksChecked = 0;
+
+    for (unsigned long i = 0; i < count && failures < 10; ++i) {
+        const std::string script = mutator.Next(Seeds);
+        if (!area.IsEmpty())
+            area.Reset();
+        const HRESULT registered = Apply(script.c_str(), Mode::Register);
+        if (!IsDocumented(registered)) {
+            ADD_FAILURE() << "script " << i << " registered with " << Hex(registered) << ":\n" << script;
+            ++failures;
+        }
+        if (FAILED(registered) && CountRootNames(script) == 1 && !ContainsIgnoringCase(script, "NoRemove")) {
+            ++rollbacksChecked;
+            if (!area.IsEmpty()) {
+                ADD_FAILURE() << "script " << i << " failed with " << Hex(registered) << " but left:\n"
+                              << area.Snapshot() << "script:\n" << script;
+                ++failures;
+            }
+        }
+        const HRESULT unregistered = Apply(script.c_str(), Mode::Unregister);
+        if (!IsDocumented(unregistered)) {
+            ADD_FAILURE() << "script " << i << " unregistered with " << Hex(unregistered) << ":\n" << script;
+            ++failures;
+        }
+    }
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("random run: %lu scripts from seed %u, %lu rollbacks checked, %.1f s\n", count,
+                static_cast<unsigned>(seed), rollbacksChecked, seconds);
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// The replacement map and the quoting of values for quoted script text.
+
+#include <gtest/gtest.h>
+
+#include "registration/EscapeQuotes.h"
+#include "registration/ReplacementMap.h"
+
+namespace {
+
+TEST(ReplacementMap, LooksNamesUpWithoutRegardToCaseFirstPairWinning)
+{
+    ReplacementMap map;
+    ASSERT_EQ(map.Insert(L"Module", L"first"), S_OK);
+    ASSERT_EQ(map.Insert(L"MODULE", L"second"), S_OK);
+    ASSERT_EQ(map.Insert(L"Other", L""), S_OK);
+    EXPECT_STREQ(map.Lookup("module"), L"first");
+    EXPECT_STREQ(map.Lookup("MODULE"), L"first");
+    EXPECT_STREQ(map.Lookup("other"), L"");
+    EXPECT_EQ(map.Lookup("Modul"), nullptr);
+    EXPECT_EQ(map.Lookup("Modules"), nullptr);
+    EXPECT_EQ(map.Lookup(""), nullptr);
+}
+
+TEST(ReplacementMap, DoublesItsCapacityAndKeepsItOverAReset)
+{
+    ReplacementMap map;
+    EXPECT_EQ(map.Capacity(), 10);
+    wchar_t name[] = L"Pa";
+    for (int i = 0; i < 11; ++i) {
+        name[1] = static_cast<wchar_t>(L'a' + i);
+        ASSERT_EQ(map.Insert(name, name), S_OK);
+    }
+    EXPECT_EQ(map.Count(), 11);
+    EXPECT_EQ(map.Capacity(), 20);
+    EXPECT_STREQ(map.Lookup("PK"), L"Pk");
+    EXPECT_EQ(map.Reset(), S_OK);
+    EXPECT_EQ(map.Count(), 0);
+    EXPECT_EQ(map.Capacity(), 20);
+    EXPECT_EQ(map.Lookup("Pa"), nullptr);
+}
+
+TEST(EscapeQuotes, DoublesEverySingleQuote)
+{
+    const struct {
+        const wchar_t* source;
+        const wchar_t* escaped;
+    } cases[] = {
+        {L"C:\\Program Files\\It's\\server.dll", L"C:\\Program Files\\It''s\\server.dll"},
+        {L"C:\\plain\\path.dll", L"C:\\plain\\path.dll"},
+        {L"''", L"''''"},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t destination[80];
+        EscapeQuotes(destination, c.source);
+        EXPECT_STREQ(destination, c.escaped);
+    }
+}
+
+}  // namespace

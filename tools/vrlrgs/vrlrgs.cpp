@@ -1,0 +1,132 @@
+// vrlrgs: registers or unregisters a registry script file through the same
+// engine as the server.
+//
+//   vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]
+//
+// Prints the resulting HRESULT as "hr=XXXXXXXX"; exits 0 on success, 1 on
+// failure and 2 on a bad command line.
+
+#include <windows.h>
+
+#include "registration/ReplacementMap.h"
+#include "registration/ScriptEngine.h"
+#include "registration/ScriptParser.h"
+#include "server/ServerModule.h"
+
+namespace {
+
+constexpr int ExitSuccess = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+constexpr int FirstPairArgument = 3;
+
+void WriteOut(HANDLE stream, const char* text)
+{
+    DWORD written = 0;
+    WriteFile(stream, text, lstrlenA(text), &written, nullptr);
+}
+
+int Usage()
+{
+    WriteOut(GetStdHandle(STD_ERROR_HANDLE),
+             "usage: vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]\r\n");
+    return ExitUsage;
+}
+
+// The file's bytes followed by a NUL, from the process heap.
+class ScriptFile {
+public:
+    ScriptFile(const ScriptFile&) = delete;
+    ScriptFile& operator=(const ScriptFile&) = delete;
+    ScriptFile() = default;
+    ~ScriptFile() { HeapFree(GetProcessHeap(), 0, text_); }
+
+    HRESULT Read(const char* path)
+    {
+        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return HRESULT_FROM_WIN32(GetLastError());
+        HRESULT hr = S_OK;
+        const DWORD size = GetFileSize(file, nullptr);
+        text_ = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
+        DWORD read = 0;
+        if (size == INVALID_FILE_SIZE || !text_)
+            hr = E_OUTOFMEMORY;
+        else if (!ReadFile(file, text_, size, &read, nullptr))
+            hr = HRESULT_FROM_WIN32(GetLastError());
+        else
+            text_[read] = '\0';
+        CloseHandle(file);
+        return hr;
+    }
+
+    const char* Text() const { return text_; }
+
+private:
+    char* text_ = nullptr;
+};
+
+// Adds NAME=VALUE (8-bit, ANSI code page) to the map.
+HRESULT InsertPair(ReplacementMap& map, const char* pair)
+{
+    constexpr int PairCapacity = 4096;
+    wchar_t wide[PairCapacity];
+    if (MultiByteToWideChar(CP_ACP, 0, pair, -1, wide, PairCapacity) <= 0)
+        return E_INVALIDARG;
+    wchar_t* separator = wide;
+    while (*separator != L'\0' && *separator != L'=')
+        ++separator;
+    if (*separator == L'\0' || separator == wide)
+        return E_INVALIDARG;
+    *separator = L'\0';
+    return map.Insert(wide, separator + 1);
+}
+
+HRESULT Run(bool doRegister, const char* path, int pairCount, char** pairs)
+{
+    ReplacementMap map;
+    for (int i = 0; i < pairCount; ++i) {
+        const HRESULT hr = InsertPair(map, pairs[i]);
+        if (FAILED(hr))
+            return hr;
+    }
+    ScriptFile script;
+    const HRESULT hr = script.Read(path);
+    if (FAILED(hr))
+        return hr;
+    ScriptParser parser(map);
+    return ApplyScript(parser, script.Text(), doRegister);
+}
+
+bool IsWellFormedPair(const char* argument)
+{
+    for (const char* c = argument + 1; *c != '\0'; ++c) {
+        if (*c == '=')
+            return argument[0] != '=';
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < FirstPairArgument)
+        return Usage();
+    const bool doRegister = lstrcmpiA(argv[1], "register") == 0;
+    if (!doRegister && lstrcmpiA(argv[1], "unregister") != 0)
+        return Usage();
+    for (int i = FirstPairArgument; i < argc; ++i) {
+        if (!IsWellFormedPair(argv[i]))
+            return Usage();
+    }
+
+    ModuleStart(nullptr, GetModuleHandleW(nullptr));
+    const HRESULT hr = Run(doRegister, argv[2], argc - FirstPairArgument, argv + FirstPairArgument);
+    ModuleStop();
+
+    char line[32];
+    wsprintfA(line, "hr=%08lX\r\n", static_cast<unsigned long>(hr));
+    WriteOut(GetStdHandle(STD_OUTPUT_HANDLE), line);
+    return SUCCEEDED(hr) ? ExitSuccess : ExitFailure;
+}
