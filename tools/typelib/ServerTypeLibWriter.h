@@ -1,0 +1,16 @@
+#pragma once
+// Writes the server's type library: the library record and its one class,
+// whose default interface refers to ILocaleResources in the imported library.
+
+#include <windows.h>
+#include <oaidl.h>
+
+// localeResources: ILocaleResources as loaded from the imported library (the
+// library must have been loaded from its plain file name so that the import
+// is recorded by that name). outputPath: the .tlb file to create.
+HRESULT WriteServerTypeLib(ITypeInfo* localeResources, const wchar_t* outputPath);
+
+// The dispatch side of a dual interface: the side a class lists as its
+// interface. Hands back the given type info (with a new reference) when it is
+// the dispatch side already.
+HRESULT GetDispatchSide(ITypeInfo* typeInfo, ITypeInfo** dispatchSide);
