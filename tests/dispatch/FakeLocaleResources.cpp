@@ -31,47 +31,29 @@ HRESULT FakeLocaleResources::Invoke(DISPID member, REFIID iid, LCID lcid, WORD f
     return DispatchInvoke(this, member, iid, lcid, flags, parameters, result, exception, argumentError);
 }
 
-HRESULT FakeLocaleResources::FontName(BSTR* fontName) {
-    *fontName = SysAllocString(L"Arial");
+namespace {
+
+template <class Value>
+HRESULT Answer(Value* out, Value value) {
+    *out = value;
     return S_OK;
 }
-HRESULT FakeLocaleResources::LocaleNumber1(LONG* value) {
-    *value = kLocaleNumber1;
-    return S_OK;
-}
-HRESULT FakeLocaleResources::LocaleNumber2(LONG* value) {
-    *value = 1;
-    return S_OK;
-}
+
+}  // namespace
+
+HRESULT FakeLocaleResources::FontName(BSTR* fontName) { return Answer(fontName, SysAllocString(L"Arial")); }
+HRESULT FakeLocaleResources::LocaleNumber1(LONG* value) { return Answer(value, kLocaleNumber1); }
+HRESULT FakeLocaleResources::LocaleNumber2(LONG* value) { return Answer(value, LONG{1}); }
 HRESULT FakeLocaleResources::GetString(LONG id, BSTR* text) {
     lastStringId = id;
-    *text = SysAllocString(L"Tama\u00F1o:");
-    return S_OK;
+    return Answer(text, SysAllocString(L"Tama\u00F1o:"));
 }
 HRESULT FakeLocaleResources::Unsupported1(LONG, LONG, LONG*) { return E_NOTIMPL; }
 HRESULT FakeLocaleResources::Unsupported2(LONG, LONG, LONG*) { return E_NOTIMPL; }
 HRESULT FakeLocaleResources::Unsupported3(LONG, LONG*) { return E_NOTIMPL; }
-HRESULT FakeLocaleResources::LanguageName(BSTR* name) {
-    *name = SysAllocString(L"Spanish");
-    return S_OK;
-}
-HRESULT FakeLocaleResources::LocaleNumber3(LONG* value) {
-    *value = 34;
-    return S_OK;
-}
-HRESULT FakeLocaleResources::PrimaryLanguageId(SHORT* id) {
-    *id = kPrimaryLanguageId;
-    return S_OK;
-}
-HRESULT FakeLocaleResources::SubLanguageId(SHORT* id) {
-    *id = 1;
-    return S_OK;
-}
-HRESULT FakeLocaleResources::Version(BSTR* version) {
-    *version = SysAllocString(L"1.0.0.0");
-    return S_OK;
-}
-HRESULT FakeLocaleResources::HelpFilePath(BSTR* path) {
-    *path = SysAllocString(L"");
-    return S_OK;
-}
+HRESULT FakeLocaleResources::LanguageName(BSTR* name) { return Answer(name, SysAllocString(L"Spanish")); }
+HRESULT FakeLocaleResources::LocaleNumber3(LONG* value) { return Answer(value, LONG{34}); }
+HRESULT FakeLocaleResources::PrimaryLanguageId(SHORT* id) { return Answer(id, kPrimaryLanguageId); }
+HRESULT FakeLocaleResources::SubLanguageId(SHORT* id) { return Answer(id, SHORT{1}); }
+HRESULT FakeLocaleResources::Version(BSTR* version) { return Answer(version, SysAllocString(L"1.0.0.0")); }
+HRESULT FakeLocaleResources::HelpFilePath(BSTR* path) { return Answer(path, SysAllocString(L"")); }
