@@ -1,7 +1,7 @@
 #include "resources/dispatch/TypeInfoHolder.h"
 
+#include "registration/VrlDiscoveryResES.typelib.h"
 #include "resources/dispatch/InterfaceTypeInfoLookup.h"
-#include "server/Guids.h"
 #include "server/Ownership.h"
 #include "server/ServerModule.h"
 #include "vrllocale.h"
@@ -10,13 +10,13 @@ namespace {
 
 constinit TypeInfoHolder localeResourcesHolder = {
     &IID_ILocaleResources,
-    &LIBID_VRLDISCOVERYRESESLib,
-    1,
-    0,
+    &ServerTypeLibrary::libraryId,
+    ServerTypeLibrary::majorVersion,
+    ServerTypeLibrary::minorVersion,
     nullptr,
     nullptr,
     0,
-    &CLSID_VrlDiscoverySpanishResources,
+    &ServerTypeLibrary::classId,
     0,
 };
 
