@@ -3,7 +3,13 @@
 # last. Windows executables get the emulator from the toolchain; scripts reach
 # the guest through VRL_WINE, a stand-in for `wine`.
 
-set(VRL_WINEVM_STATE ${CMAKE_BINARY_DIR}/winevm)
+# A developer may point every build folder at one running guest by setting
+# VRL_WINEVM_STATE when configuring; by default each build folder has its own.
+if(DEFINED ENV{VRL_WINEVM_STATE})
+  set(VRL_WINEVM_STATE $ENV{VRL_WINEVM_STATE})
+else()
+  set(VRL_WINEVM_STATE ${CMAKE_BINARY_DIR}/winevm)
+endif()
 set(VRL_WINE ${PROJECT_SOURCE_DIR}/scripts/winevm/wine)
 set(VRL_TEST_ENVIRONMENT
   "VRL_WINEVM_STATE=${VRL_WINEVM_STATE}"
@@ -12,8 +18,9 @@ set(VRL_TEST_ENVIRONMENT
   "VRL_SOURCE=${PROJECT_SOURCE_DIR}")
 
 add_test(NAME winevm.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} cmd /c exit)
+set_tests_properties(winevm.start PROPERTIES ENVIRONMENT "VRL_WINEVM_STATE=${VRL_WINEVM_STATE}")
 set_tests_properties(winevm.start PROPERTIES FIXTURES_SETUP winevm TIMEOUT 900 LABELS "bench;fixture")
-add_test(NAME winevm.stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/winevm/stop ${VRL_WINEVM_STATE})
+add_test(NAME winevm.stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/winevm/stop ${CMAKE_BINARY_DIR}/winevm)
 set_tests_properties(winevm.stop PROPERTIES FIXTURES_CLEANUP winevm LABELS "bench;fixture")
 
 # vrl_add_wine_test(NAME <name> COMMAND <exe target or program> [ARGS...]
@@ -43,5 +50,6 @@ function(vrl_add_gtest name)
   target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_options(${name} PRIVATE -static)
+  set_target_properties(${name} PROPERTIES VRL_HOSTED ON)
   vrl_add_wine_test(NAME ${name} COMMAND ${name} LABELS ${arg_LABELS} ENVIRONMENT ${arg_ENVIRONMENT})
 endfunction()

@@ -8,6 +8,11 @@ set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(VRL_WIDL i686-w64-mingw32-widl)
 
+# Page-aligned sections let Wine map executables straight from the file; the
+# guest reads them over a shared folder, where one large read can come back
+# short and leave the end of a section zeroed.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--file-alignment,0x1000")
+
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

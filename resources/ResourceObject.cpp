@@ -1,6 +1,7 @@
 #include "resources/ResourceObject.h"
 
 #include "resources/LocaleConstants.h"
+#include "resources/dispatch/DispatchOperations.h"
 #include "server/ServerModule.h"
 
 namespace {
@@ -29,28 +30,23 @@ HRESULT NotImplemented(LONG* result)
 
 HRESULT ResourceObject::GetTypeInfoCount(UINT* count)
 {
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
+    return DispatchGetTypeInfoCount(this, count);
 }
 
-HRESULT ResourceObject::GetTypeInfo(UINT, LCID, ITypeInfo** typeInfo)
+HRESULT ResourceObject::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** typeInfo)
 {
-    if (!typeInfo)
-        return E_POINTER;
-    *typeInfo = nullptr;
-    return E_NOTIMPL;
+    return DispatchGetTypeInfo(this, index, lcid, typeInfo);
 }
 
-HRESULT ResourceObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+HRESULT ResourceObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids)
 {
-    return E_NOTIMPL;
+    return DispatchGetIDsOfNames(this, iid, names, count, lcid, ids);
 }
 
-HRESULT ResourceObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+HRESULT ResourceObject::Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters,
+                               VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
 {
-    return E_NOTIMPL;
+    return DispatchInvoke(this, member, iid, lcid, flags, parameters, result, exception, argumentError);
 }
 
 HRESULT ResourceObject::FontName(BSTR* fontName)

@@ -14,6 +14,15 @@ public:
     explicit ComRef(Interface* adopted) : pointer_(adopted) {}
     ComRef(const ComRef&) = delete;
     ComRef& operator=(const ComRef&) = delete;
+    ComRef(ComRef&& other) : pointer_(other.Detach()) {}
+    ComRef& operator=(ComRef&& other)
+    {
+        if (this != &other) {
+            Reset();
+            pointer_ = other.Detach();
+        }
+        return *this;
+    }
     ~ComRef() { Reset(); }
 
     Interface* Get() const { return pointer_; }

@@ -1,0 +1,127 @@
+// The module record on its own, with class tables made up for the test:
+// start and stop, the termination list and the class-object cache.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "server/ClassFactory.h"
+#include "server/Guids.h"
+#include "server/ServerModule.h"
+
+namespace {
+// {7A1E0B44-55C2-4F0D-8E61-3C9B2D7F1A08}
+constexpr CLSID kTestClass = {0x7A1E0B44, 0x55C2, 0x4F0D, {0x8E, 0x61, 0x3C, 0x9B, 0x2D, 0x7F, 0x1A, 0x08}};
+
+std::vector<int> calls;
+
+void Record(DWORD_PTR data)
+{
+    calls.push_back(static_cast<int>(data));
+}
+
+void RecordClassInit(BOOL starting)
+{
+    calls.push_back(starting ? 1000 : 2000);
+}
+
+HRESULT FailingCreator(void*, REFIID, void**)
+{
+    return E_OUTOFMEMORY;
+}
+
+HRESULT NoInstances(void*, REFIID, void** out)
+{
+    *out = nullptr;
+    return E_NOTIMPL;
+}
+
+ClassEntry MakeEntry(CreatorFunction createClassObject)
+{
+    return {&kTestClass, nullptr, createClassObject, NoInstances, nullptr, nullptr, nullptr, RecordClassInit};
+}
+
+class ModuleLifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override { calls.clear(); }
+};
+}
+
+TEST_F(ModuleLifecycleTest, TerminationCallbacksRunNewestFirstAndDuplicatesRunTwice)
+{
+    ClassEntry table[] = {MakeEntry(CreateClassFactory), {}};
+    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NE(g_module, nullptr);
+    EXPECT_EQ(g_module->resourceInstance, GetModuleHandleW(nullptr));
+    EXPECT_EQ(AddTerminationCallback(Record, 1), S_OK);
+    EXPECT_EQ(AddTerminationCallback(Record, 2), S_OK);
+    EXPECT_EQ(AddTerminationCallback(Record, 3), S_OK);
+    EXPECT_EQ(AddTerminationCallback(Record, 2), S_OK);
+    EXPECT_EQ(ModuleStop(), S_OK);
+
+    // classInit runs at start and stop; the callbacks after the class rows.
+    EXPECT_EQ(calls, (std::vector<int>{1000, 2000, 2, 3, 2, 1}));
+    EXPECT_EQ(g_module->terminationList, nullptr);
+    EXPECT_EQ(g_module->mainHeap, nullptr);
+}
+
+TEST_F(ModuleLifecycleTest, StopReleasesTheCachedClassObject)
+{
+    ClassEntry table[] = {MakeEntry(CreateClassFactory), {}};
+    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(factory), table[0].classObject);
+    EXPECT_EQ(g_module->lockCount, 1);
+    // The factory hands the instance creator's own failure back.
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &object), E_NOTIMPL);
+    EXPECT_EQ(object, nullptr);
+    factory->Release();
+    EXPECT_EQ(g_module->lockCount, 0);
+
+    EXPECT_EQ(ModuleStop(), S_OK);
+    EXPECT_EQ(table[0].classObject, nullptr);
+    EXPECT_EQ(calls, (std::vector<int>{1000, 2000}));
+}
+
+TEST_F(ModuleLifecycleTest, FailingCreatorCachesNothing)
+{
+    ClassEntry table[] = {MakeEntry(FailingCreator), {}};
+    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, &out), E_OUTOFMEMORY);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(table[0].classObject, nullptr);
+    EXPECT_EQ(ModuleStop(), S_OK);
+}
+
+TEST_F(ModuleLifecycleTest, RowsWithoutClassObjectCreatorAreNeverOffered)
+{
+    ClassEntry table[] = {MakeEntry(nullptr), {}};
+    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(ModuleStop(), S_OK);
+}
+
+TEST_F(ModuleLifecycleTest, AllocatorServesFromThePrivateHeap)
+{
+    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    void* block = ModuleAlloc(24);
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(HeapValidate(g_module->mainHeap, 0, block));
+    EXPECT_NE(g_module->mainHeap, GetProcessHeap());
+    void* grown = ModuleRealloc(block, 4096);
+    ASSERT_NE(grown, nullptr);
+    void* fresh = ModuleRealloc(nullptr, 8);
+    EXPECT_NE(fresh, nullptr);
+    ModuleFree(grown);
+    ModuleFree(fresh);
+    ModuleFree(nullptr);
+    EXPECT_EQ(ModuleStop(), S_OK);
+}
