@@ -180,15 +180,15 @@ private:
         if (!keyAbsent && current_.OpenInto(parent_, keyName_, UnregisterRights) != ERROR_SUCCESS &&
             current_.OpenInto(parent_, keyName_, KEY_READ) != ERROR_SUCCESS)
             keyAbsent = true;
-        // An empty key (a lone default value does not count) holds nothing its
-        // block could name: the block is only read through.
-        const bool keyEmpty = !keyAbsent && !KeyHasSubkeys(current_.Get()) && !KeyHasValues(current_.Get());
-
         HRESULT hr = parser_.ReadToken(token_);
         if (SUCCEEDED(hr))
             hr = parser_.SkipValueClause(token_);
-        if (SUCCEEDED(hr) && IsBlockOpener(token_))
+        if (SUCCEEDED(hr) && IsBlockOpener(token_)) {
+            // An empty key (a lone default value does not count) holds nothing
+            // its block could name: the block is only read through.
+            const bool keyEmpty = !keyAbsent && !KeyHasSubkeys(current_.Get()) && !KeyHasValues(current_.Get());
             hr = isDeleteItem ? DISP_E_EXCEPTION : WalkBlock(keyAbsent || keyEmpty);
+        }
         if (keyAbsent || KeyHasSubkeys(current_.Get()))
             return hr;
         if (current_.Close() != ERROR_SUCCESS)
