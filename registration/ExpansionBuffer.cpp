@@ -1,9 +1,5 @@
 #include "registration/ExpansionBuffer.h"
 
-namespace {
-constexpr int LargestCapacity = 0x3FFFFFFF;
-}
-
 bool ExpansionBuffer::Allocate(int capacity)
 {
     if (capacity < 1)
@@ -18,7 +14,7 @@ bool ExpansionBuffer::GrowToHold(int required)
 {
     int capacity = capacity_ < 1 ? 1 : capacity_;
     while (capacity < required) {
-        if (capacity > LargestCapacity / 2)
+        if (capacity > ExpansionBufferLargest / 2)
             return false;
         capacity *= 2;
     }

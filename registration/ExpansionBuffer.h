@@ -7,6 +7,9 @@
 
 #include "server/Ownership.h"
 
+// The most bytes the buffer ever holds.
+constexpr int ExpansionBufferLargest = 0x3FFFFFFF;
+
 class ExpansionBuffer {
 public:
     // Room for `capacity` bytes; at least one, so that the NUL always fits.

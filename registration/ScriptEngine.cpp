@@ -237,7 +237,6 @@ HRESULT ApplyScript(ScriptParser& parser, const char* text, bool doRegister)
     parser.SetCursor(expanded.Get());
 
     char token[ScriptTokenCapacity];
-    constexpr int RootDepth = 1;
     while (*parser.Cursor() != '\0') {
         hr = parser.ReadToken(token);
         if (FAILED(hr))
@@ -252,11 +251,11 @@ HRESULT ApplyScript(ScriptParser& parser, const char* text, bool doRegister)
             return DISP_E_EXCEPTION;
 
         const char* bodyStart = parser.Cursor();
-        hr = WalkKeyBlock(parser, token, root, doRegister, false, RootDepth);
+        hr = WalkKeyBlock(parser, token, root, doRegister, false, RootBodyDepth);
         if (FAILED(hr)) {
             if (doRegister) {
                 parser.SetCursor(bodyStart);
-                WalkKeyBlock(parser, token, root, false, false, RootDepth);
+                WalkKeyBlock(parser, token, root, false, false, RootBodyDepth);
             }
             return hr;
         }

@@ -8,6 +8,7 @@
 #include "registration/ScriptParser.h"
 
 // Deepest nesting of bodies, the root body counting as the first.
+constexpr int RootBodyDepth = 1;
 constexpr int MaxNestingDepth = 32;
 
 HRESULT ApplyScript(ScriptParser& parser, const char* text, bool doRegister);

@@ -12,7 +12,7 @@ namespace {
 // A token may not grow once this many bytes are stored: the last character
 // may still be double-byte, and the NUL must fit.
 constexpr int TokenFullAt = ScriptTokenCapacity - 2;
-constexpr int LongestExpandableInput = 0x3FFFFFFF / 2;
+constexpr int LongestExpandableInput = ExpansionBufferLargest / 2;
 
 bool AppendText(ExpansionBuffer& output, const char* text)
 {

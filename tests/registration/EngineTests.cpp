@@ -149,7 +149,7 @@ TEST(ApplyScript, NestingIsBoundedAndTooDeepAScriptRollsBack)
     EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), Mode::Register)), Hex(S_OK));
     std::string deepest = "HKCU";
     for (int key = 2; key <= MaxNestingDepth; ++key)
-        deepest += "\\" + std::to_string(key);
+        deepest.append("\\").append(std::to_string(key));
     HKEY key = area.OpenKey(deepest.c_str(), KEY_READ);
     EXPECT_NE(key, nullptr);
     RegCloseKey(key);

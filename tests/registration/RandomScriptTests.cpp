@@ -89,7 +89,7 @@ std::string::size_type FirstBlockEnd(const std::string& script)
         return std::string::npos;
     const HKEY root = ScriptParser::LookupRootKey(token);
     if (!root || FAILED(parser.ReadToken(token)) || token[0] != '{' ||
-        FAILED(WalkKeyBlock(parser, token, root, false, true, 1)))
+        FAILED(WalkKeyBlock(parser, token, root, false, true, RootBodyDepth)))
         return std::string::npos;
     return static_cast<std::string::size_type>(parser.Cursor() - script.c_str());
 }

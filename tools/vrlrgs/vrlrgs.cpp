@@ -69,9 +69,9 @@ private:
 // Adds NAME=VALUE (8-bit, ANSI code page) to the map.
 HRESULT InsertPair(ReplacementMap& map, const char* pair)
 {
-    constexpr int PairCapacity = 4096;
-    wchar_t wide[PairCapacity];
-    if (MultiByteToWideChar(CP_ACP, 0, pair, -1, wide, PairCapacity) <= 0)
+    constexpr int CommandLineMaxChars = 32768;
+    wchar_t wide[CommandLineMaxChars];
+    if (MultiByteToWideChar(CP_ACP, 0, pair, -1, wide, CommandLineMaxChars) <= 0)
         return E_INVALIDARG;
     wchar_t* separator = wide;
     while (*separator != L'\0' && *separator != L'=')
