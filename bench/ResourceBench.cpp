@@ -96,6 +96,17 @@ struct ServerUnderBench {
     }
 };
 
+// GetString of the size label, called late-bound as a script client calls it.
+HRESULT InvokeGetString(IDispatch* dispatch, DISPID getStringId, VARIANT* text)
+{
+    VARIANT argument;
+    argument.vt = VT_I4;
+    argument.lVal = kSizeLabelId;
+    DISPPARAMS parameters{&argument, nullptr, 1, 0};
+    return dispatch->Invoke(getStringId, IID_NULL, kLateBoundLocale, DISPATCH_METHOD, &parameters, text, nullptr,
+                            nullptr);
+}
+
 bool SameText(BSTR text, const wchar_t* expected, int expectedLength)
 {
     return text && static_cast<int>(SysStringLen(text)) == expectedLength &&
@@ -117,14 +128,9 @@ bool AnswersAgree(ServerUnderBench& server)
     if (!SameText(early.Get(), stored, length))
         return Wrong("GetString does not give the stored text");
 
-    VARIANT argument;
-    argument.vt = VT_I4;
-    argument.lVal = kSizeLabelId;
-    DISPPARAMS parameters{&argument, nullptr, 1, 0};
     VARIANT late;
     VariantInit(&late);
-    if (Failed("Invoke of GetString", server.dispatch->Invoke(server.getStringId, IID_NULL, kLateBoundLocale,
-                                                               DISPATCH_METHOD, &parameters, &late, nullptr, nullptr)))
+    if (Failed("Invoke of GetString", InvokeGetString(server.dispatch.Get(), server.getStringId, &late)))
         return false;
     const bool lateAgrees = late.vt == VT_BSTR && SameText(late.bstrVal, stored, length);
     VariantClear(&late);
@@ -181,14 +187,9 @@ int main()
         SysFreeString(SysAllocStringLen(stored, static_cast<UINT>(length)));
     };
     auto lateBoundGetString = [dispatch, getStringId] {
-        VARIANT argument;
-        argument.vt = VT_I4;
-        argument.lVal = kSizeLabelId;
-        DISPPARAMS parameters{&argument, nullptr, 1, 0};
         VARIANT text;
         VariantInit(&text);
-        dispatch->Invoke(getStringId, IID_NULL, kLateBoundLocale, DISPATCH_METHOD, &parameters, &text, nullptr,
-                         nullptr);
+        InvokeGetString(dispatch, getStringId, &text);
         VariantClear(&text);
     };
     auto cachedName = [dispatch] {
