@@ -63,7 +63,12 @@ run_client() {
   [ "$result" = "RESULT PASS" ] || fail "client reported '${result:-no result line}' (exit $status)"
 }
 
+finish() {
+  cleanup
+  [ "$failures" -eq 0 ] && echo "late binding: PASS"
+  exit "$failures"
+}
+# Cleaned up however the run ends, a timeout's TERM included.
+trap finish EXIT
+trap 'fail "interrupted"; exit' INT TERM
 run_client
-cleanup
-[ "$failures" -eq 0 ] && echo "late binding: PASS"
-exit "$failures"
