@@ -26,6 +26,28 @@ HRESULT Construct(REFIID iid, void** out, Arguments... arguments)
         Object::Destroy(object);
     return result;
 }
+
+// Resource objects count references with plain arithmetic: each is called
+// only on the thread of the apartment that created it.
+template <class Object>
+ULONG ReleaseReference(Object* object, LONG& count)
+{
+    const LONG remaining = --count;
+    if (remaining == 0)
+        Object::Destroy(object);
+    return remaining;
+}
+
+// Destruction sets the count to 1 first, gives the object's module lock back
+// and returns its storage to the module heap.
+template <class Object>
+void DestroyObject(Object* object, LONG& count)
+{
+    count = 1;
+    ModuleReleaseLock();
+    object->~Object();
+    ModuleFree(object);
+}
 }
 
 StandaloneObject::StandaloneObject()
@@ -46,18 +68,12 @@ ULONG StandaloneObject::AddRef()
 
 ULONG StandaloneObject::Release()
 {
-    const LONG count = --refCount;
-    if (count == 0)
-        Destroy(this);
-    return count;
+    return ReleaseReference(this, refCount);
 }
 
 void StandaloneObject::Destroy(StandaloneObject* object)
 {
-    object->refCount = 1;
-    ModuleReleaseLock();
-    object->~StandaloneObject();
-    ModuleFree(object);
+    DestroyObject(object, object->refCount);
 }
 
 ContainedPart::ContainedPart(IUnknown* outer)
@@ -109,18 +125,12 @@ ULONG AggregatedObject::AddRef()
 
 ULONG AggregatedObject::Release()
 {
-    const LONG count = --refCount;
-    if (count == 0)
-        Destroy(this);
-    return count;
+    return ReleaseReference(this, refCount);
 }
 
 void AggregatedObject::Destroy(AggregatedObject* object)
 {
-    object->refCount = 1;
-    ModuleReleaseLock();
-    object->~AggregatedObject();
-    ModuleFree(object);
+    DestroyObject(object, object->refCount);
 }
 
 HRESULT CreateStandalone(void*, REFIID iid, void** out)
