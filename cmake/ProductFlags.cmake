@@ -9,5 +9,5 @@ target_compile_options(vrl_product_flags INTERFACE
   "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:VRL_HOSTED>>>:${vrl_freestanding_options}>"
   -Wall -Wextra -Werror=return-type)
 target_compile_definitions(vrl_product_flags INTERFACE
-  WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601 COBJMACROS_OFF)
+  WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601)
 target_include_directories(vrl_product_flags INTERFACE ${PROJECT_SOURCE_DIR})
