@@ -27,6 +27,15 @@ public:
         return Adopt(opened);
     }
 
+    LONG OpenInto(HKEY parent, const wchar_t* name, REGSAM rights)
+    {
+        HKEY opened = nullptr;
+        const LONG status = RegOpenKeyExW(parent, name, 0, rights, &opened);
+        if (status != ERROR_SUCCESS)
+            return status;
+        return Adopt(opened);
+    }
+
     // Closes the held key (if any) and holds `key`; the status of the close.
     LONG Adopt(HKEY key)
     {

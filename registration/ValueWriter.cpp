@@ -4,16 +4,12 @@
 #include <oleauto.h>
 
 #include "registration/ScriptEngine.h"
+#include "registration/Win32Result.h"
 
 namespace {
 
 constexpr int BinaryCapacity = ScriptTokenCapacity / 2;
 constexpr int HighNibbleShift = 4;
-
-HRESULT FromWin32Status(LONG status)
-{
-    return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
-}
 
 LONG WriteString(HKEY key, const char* name, const char* text)
 {

@@ -1,8 +1,9 @@
-// Registry entries of the resource class (applied by the registration code).
+// Registry entries of the resource class: its script, read from the module.
 
-#include <windows.h>
+#include "registration/ModuleScript.h"
+#include "server/ServerModule.h"
 
-HRESULT UpdateResourceClassRegistry(BOOL)
+HRESULT UpdateResourceClassRegistry(BOOL doRegister)
 {
-    return E_NOTIMPL;
+    return ApplyModuleScript(*g_module, ServerScriptResourceId, doRegister, nullptr);
 }

@@ -1,5 +1,6 @@
 // The DLL's entry point and exported functions.
 
+#include "registration/ServerRegistration.h"
 #include "server/ClassTable.h"
 #include "server/ServerModule.h"
 
@@ -26,10 +27,10 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
 
 extern "C" HRESULT WINAPI DllRegisterServer()
 {
-    return E_NOTIMPL;
+    return RegisterServer(*g_module);
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer()
 {
-    return E_NOTIMPL;
+    return UnregisterServer(*g_module);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# A late-bound client in Wine: registers the class and both type libraries in
-# the guest's prefix, runs LateBoundClient.vbs through cscript, checks its one
-# result line, and removes every registration again.
+# A late-bound client in Wine: registers the sibling type library and the
+# server (through regsvr32) in the guest's prefix, runs LateBoundClient.vbs
+# through cscript, checks its one result line, and removes every registration
+# again.
 #
 #   latebinding-test.sh REGISTRAR-EXE
 #
@@ -13,47 +14,28 @@ set -uo pipefail
 registrar=$1
 
 readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
-readonly progid='VrlDiscoveryResES.SpanishResources'
 windows_path() { local unix=$1; printf 'Z:%s' "${unix//\//\\}"; }
 dll=$(windows_path "$VRL_BIN/VrlDiscoveryResES.dll")
 sibling=$(windows_path "$VRL_BIN/vrllocale.tlb")
 wine() { "$VRL_WINE" -- "$@"; }
 
 work=$(mktemp -d "$PWD/latebinding.XXXXXX") || exit 1
-lock=${TMPDIR:-/tmp}/vrl-latebinding-$(printf '%s' "$VRL_WINEVM_STATE" | md5sum | cut -c1-16).lock
-exec 9>"$lock"
-flock 9
-
-# .reg text doubles every backslash inside a string.
-reg_string() { local text=$1; printf '"%s"' "${text//\\/\\\\}"; }
-{
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-  printf '[HKEY_CLASSES_ROOT\\%s]\r\n@="VrlDiscoverySpanishResources Class"\r\n\r\n' "$progid"
-  printf '[HKEY_CLASSES_ROOT\\%s\\CLSID]\r\n@="%s"\r\n\r\n' "$progid" "$clsid"
-  printf '[HKEY_CLASSES_ROOT\\CLSID\\%s]\r\n@="VrlDiscoverySpanishResources Class"\r\n\r\n' "$clsid"
-  printf '[HKEY_CLASSES_ROOT\\CLSID\\%s\\ProgID]\r\n@="%s"\r\n\r\n' "$clsid" "$progid"
-  printf '[HKEY_CLASSES_ROOT\\CLSID\\%s\\InprocServer32]\r\n@=%s\r\n"ThreadingModel"="Apartment"\r\n\r\n' \
-    "$clsid" "$(reg_string "$dll")"
-} >"$work/add-class.reg"
-{
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-  printf '[-HKEY_CLASSES_ROOT\\%s]\r\n\r\n' "$progid"
-  printf '[-HKEY_CLASSES_ROOT\\CLSID\\%s]\r\n\r\n' "$clsid"
-} >"$work/remove-class.reg"
+source "$VRL_SOURCE/tests/run-in-shared-prefix.sh"
+take_prefix_lock
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 cleanup() {
-  wine "$registrar" unregister "$sibling" "$dll" >/dev/null || fail "type libraries not unregistered"
-  wine reg import "$(windows_path "$work/remove-class.reg")" >/dev/null 2>&1 || fail "class keys not removed"
+  wine regsvr32 /s /u "$dll" || fail "regsvr32 /u failed"
+  wine "$registrar" unregister "$sibling" >/dev/null || fail "sibling type library not unregistered"
   if wine reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1; then fail "HKCR\\CLSID\\$clsid is still there"; fi
   rm -rf "$work"
 }
 
 run_client() {
-  wine reg import "$(windows_path "$work/add-class.reg")" >/dev/null 2>&1 || { fail "class keys not added"; return; }
-  wine "$registrar" register "$sibling" "$dll" || { fail "type libraries not registered"; return; }
+  wine "$registrar" register "$sibling" || { fail "sibling type library not registered"; return; }
+  wine regsvr32 /s "$dll" || { fail "regsvr32 failed"; return; }
   local script status result
   script=$(windows_path "$VRL_SOURCE/tests/latebinding/LateBoundClient.vbs")
   (cd "$work" && wine cscript //nologo "$script" >"$work/client.out")

@@ -186,3 +186,14 @@ std::string SortedLines(const std::string& text)
     }
     return JoinSorted(lines);
 }
+
+std::string SnapshotKey(HKEY root, const std::string& path, const std::string& label)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    std::vector<std::string> lines{label};
+    Describe(key, label, lines);
+    RegCloseKey(key);
+    return JoinSorted(lines);
+}

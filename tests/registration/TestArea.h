@@ -41,5 +41,9 @@ private:
     std::vector<Root> roots_;
 };
 
+// The key root\path and everything below it, in the snapshot's form with
+// `label` standing for root\path; empty when the key does not exist.
+std::string SnapshotKey(HKEY root, const std::string& path, const std::string& label);
+
 // Sorted lines of a snapshot-like text, for comparing without regard to order.
 std::string SortedLines(const std::string& text);

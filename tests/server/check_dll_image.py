@@ -10,6 +10,37 @@ import pefile
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "OLE32.DLL", "OLEAUT32.DLL"}
 EXPORTS = {1: "DllCanUnloadNow", 2: "DllGetClassObject", 3: "DllRegisterServer", 4: "DllUnregisterServer"}
 SPANISH_MODERN = 0x0C0A
+MAX_IMAGE_BYTES = 32 * 1024
+# The registry script, byte for byte: one tab per level, CR LF after every
+# line, no NUL.
+REGISTRY_SCRIPT = (
+    "HKCR\r\n"
+    "{\r\n"
+    "\tVrlDiscoveryResES.SpanishResources.1 = s 'VrlDiscoverySpanishResources Class'\r\n"
+    "\t{\r\n"
+    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n"
+    "\t}\r\n"
+    "\tVrlDiscoveryResES.SpanishResources = s 'VrlDiscoverySpanishResources Class'\r\n"
+    "\t{\r\n"
+    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n"
+    "\t\tCurVer = s 'VrlDiscoveryResES.SpanishResources.1'\r\n"
+    "\t}\r\n"
+    "\tNoRemove CLSID\r\n"
+    "\t{\r\n"
+    "\t\tForceRemove {5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25} = s 'VrlDiscoverySpanishResources Class'\r\n"
+    "\t\t{\r\n"
+    "\t\t\tProgID = s 'VrlDiscoveryResES.SpanishResources.1'\r\n"
+    "\t\t\tVersionIndependentProgID = s 'VrlDiscoveryResES.SpanishResources'\r\n"
+    "\t\t\tForceRemove 'Programmable'\r\n"
+    "\t\t\tInprocServer32 = s '%MODULE%'\r\n"
+    "\t\t\t{\r\n"
+    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n"
+    "\t\t\t}\r\n"
+    "\t\t\t'TypeLib' = s '{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}'\r\n"
+    "\t\t}\r\n"
+    "\t}\r\n"
+    "}\r\n"
+).encode("ascii")
 STRING_ORDER = [
     "CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
     "OriginalFilename", "ProductName", "ProductVersion", "OLESelfRegister", "BuildDate",
@@ -45,6 +76,26 @@ class DllImage(unittest.TestCase):
                     self.assertEqual(language.id, SPANISH_MODERN, f"resource {kind.id or kind.name}/{name.id or name.name}")
                     self.assertEqual(language.data.struct.CodePage, 0)
         self.assertGreater(seen, 0)
+
+    def test_image_is_small(self):
+        self.assertLessEqual(len(self.pe.__data__), MAX_IMAGE_BYTES)
+
+    def test_registry_script_bytes(self):
+        scripts = [
+            language
+            for kind in self.pe.DIRECTORY_ENTRY_RESOURCE.entries
+            if kind.name is not None and str(kind.name) == "REGISTRY"
+            for name in kind.directory.entries
+            if name.id == 1001
+            for language in name.directory.entries
+        ]
+        self.assertEqual(len(scripts), 1)
+        self.assertEqual(scripts[0].id, SPANISH_MODERN)
+        data = scripts[0].data.struct
+        script = self.pe.get_data(data.OffsetToData, data.Size)
+        self.assertEqual(len(script), 777)
+        self.assertEqual(script.count(b"\r\n"), 26)
+        self.assertEqual(script, REGISTRY_SCRIPT)
 
     def test_version_block(self):
         fixed = self.pe.VS_FIXEDFILEINFO[0]

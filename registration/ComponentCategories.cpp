@@ -1,0 +1,91 @@
+#include "registration/ComponentCategories.h"
+
+#include <comcat.h>
+
+#include "server/Guids.h"
+#include "server/Ownership.h"
+
+namespace {
+
+constexpr ULONG OneCategory = 1;
+
+HRESULT CreateCategoryManager(ComRef<ICatRegister>& manager)
+{
+    return CoCreateInstance(CLSID_CategoriesManager, nullptr, CLSCTX_INPROC_SERVER, IID_CategoryRegistration,
+                            manager.PutVoid());
+}
+
+HRESULT RegisterRow(ICatRegister* manager, REFCLSID clsid, const CategoryMapEntry& row, bool doRegister)
+{
+    CATID catid = *row.catid;
+    if (row.categoryKind == ImplementedCategory)
+        return doRegister ? manager->RegisterClassImplCategories(clsid, OneCategory, &catid)
+                          : manager->UnRegisterClassImplCategories(clsid, OneCategory, &catid);
+    return doRegister ? manager->RegisterClassReqCategories(clsid, OneCategory, &catid)
+                      : manager->UnRegisterClassReqCategories(clsid, OneCategory, &catid);
+}
+
+// The manager answers S_FALSE for a class that is not in the category, also
+// when the class itself is not registered.
+bool IsOutsideCategory(ICatRegister* manager, REFCLSID clsid, REFGUID catid)
+{
+    ComRef<ICatInformation> information;
+    if (FAILED(manager->QueryInterface(IID_CategoryInformation, information.PutVoid())))
+        return false;
+    CATID copy = catid;
+    return information->IsClassOfCategories(clsid, OneCategory, &copy, 0, nullptr) == S_FALSE;
+}
+
+// A manager of its own for one enrolment or its removal. Removing an
+// enrolment that is not there succeeds.
+HRESULT EnrolInImplementedCategory(REFCLSID clsid, REFGUID catid, bool doRegister)
+{
+    ComRef<ICatRegister> manager;
+    const HRESULT hr = CreateCategoryManager(manager);
+    if (FAILED(hr))
+        return hr;
+    const HRESULT result = RegisterRow(manager.Get(), clsid, {ImplementedCategory, &catid}, doRegister);
+    if (FAILED(result) && !doRegister && IsOutsideCategory(manager.Get(), clsid, catid))
+        return S_OK;
+    return result;
+}
+
+}  // namespace
+
+HRESULT RegisterClassCategories(REFCLSID clsid, const CategoryMapEntry* map, bool doRegister)
+{
+    if (!map)
+        return S_OK;
+    ComRef<ICatRegister> manager;
+    if (FAILED(CreateCategoryManager(manager)))
+        return S_OK;
+    for (const CategoryMapEntry* row = map; row->categoryKind != EndOfCategoryMap; ++row) {
+        const HRESULT hr = RegisterRow(manager.Get(), clsid, *row, doRegister);
+        if (FAILED(hr) && doRegister)
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT RegisterCategory(REFGUID catid, const wchar_t* description)
+{
+    ComRef<ICatRegister> manager;
+    const HRESULT hr = CreateCategoryManager(manager);
+    if (FAILED(hr))
+        return hr;
+    CATEGORYINFO info{};
+    info.catid = catid;
+    info.lcid = CategoryDescriptionLocale;
+    lstrcpynW(info.szDescription, description, CategoryDescriptionMaxChars + 1);
+    return manager->RegisterCategories(OneCategory, &info);
+}
+
+HRESULT AddClassToCategory(REFCLSID clsid, REFGUID catid)
+{
+    return EnrolInImplementedCategory(clsid, catid, true);
+}
+
+HRESULT RemoveClassFromCategory(REFCLSID clsid, REFGUID catid)
+{
+    return EnrolInImplementedCategory(clsid, catid, false);
+}

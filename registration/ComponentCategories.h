@@ -1,0 +1,27 @@
+#pragma once
+// Component categories through the platform's categories manager: creating a
+// category, and enrolling a class in categories or taking it out again.
+
+#include <windows.h>
+
+// One row of a class's category map; a row of kind EndOfCategoryMap ends it.
+struct CategoryMapEntry {
+    int categoryKind;
+    const GUID* catid;
+};
+
+constexpr int EndOfCategoryMap = 0;
+constexpr int ImplementedCategory = 1;
+// Every other non-zero kind names a category the class requires.
+constexpr int RequiredCategory = 2;
+
+// A category description holds at most this many characters.
+constexpr int CategoryDescriptionMaxChars = 127;
+constexpr LCID CategoryDescriptionLocale = 0x0409;
+
+// Registers or unregisters every row of `map` for `clsid`. A null map, or a
+// platform without a categories manager, is a success.
+HRESULT RegisterClassCategories(REFCLSID clsid, const CategoryMapEntry* map, bool doRegister);
+HRESULT RegisterCategory(REFGUID catid, const wchar_t* description);
+HRESULT AddClassToCategory(REFCLSID clsid, REFGUID catid);
+HRESULT RemoveClassFromCategory(REFCLSID clsid, REFGUID catid);

@@ -1,0 +1,113 @@
+#include "registration/ModuleScript.h"
+
+#include "registration/EscapeQuotes.h"
+#include "registration/ModulePath.h"
+#include "registration/ReplacementMap.h"
+#include "registration/ScriptEngine.h"
+#include "registration/ScriptParser.h"
+#include "registration/Win32Result.h"
+#include "server/Ownership.h"
+#include "server/ServerModule.h"
+
+namespace {
+
+// Every quote of a path doubled, and the NUL.
+constexpr DWORD EscapedPathCapacity = 2 * ModulePathCapacity;
+
+// The script's text: the resource's own bytes when a NUL ends the text
+// inside them, otherwise a NUL-terminated copy. Nothing past the resource's
+// last byte is ever read.
+class ScriptText {
+public:
+    HRESULT Take(const char* bytes, DWORD size)
+    {
+        for (DWORD i = 0; i < size; ++i) {
+            if (bytes[i] == '\0') {
+                text_ = bytes;
+                return S_OK;
+            }
+        }
+        char* copy = static_cast<char*>(CoTaskMemAlloc(size + 1));
+        if (!copy)
+            return E_OUTOFMEMORY;
+        CopyMemory(copy, bytes, size);
+        copy[size] = '\0';
+        copy_.Reset(copy);
+        text_ = copy;
+        return S_OK;
+    }
+
+    const char* Get() const { return text_; }
+
+private:
+    const char* text_ = nullptr;
+    TaskMemory<char> copy_;
+};
+
+HRESULT InsertPairs(ReplacementMap& map, const ReplacementPair* pairs)
+{
+    for (const ReplacementPair* pair = pairs; pair && pair->name; ++pair) {
+        const HRESULT hr = map.Insert(pair->name, pair->value);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, BOOL doRegister,
+                          const ReplacementPair* extraPairs)
+{
+    ModulePathBuffer path;
+    HRESULT hr = ReadModulePath(module.moduleInstance, path);
+    if (FAILED(hr))
+        return hr;
+    ModulePathBuffer scriptPath;
+    hr = ChooseScriptPath(module.moduleInstance, path, scriptPath);
+    if (FAILED(hr))
+        return hr;
+    wchar_t escapedPath[EscapedPathCapacity];
+    EscapeQuotes(escapedPath, scriptPath);
+
+    ReplacementMap map;
+    const ReplacementPair modulePair[] = {{ModulePairName, escapedPath}, {}};
+    hr = InsertPairs(map, modulePair);
+    if (SUCCEEDED(hr))
+        hr = InsertPairs(map, extraPairs);
+    if (FAILED(hr))
+        return hr;
+    // The file itself is opened by its UTF-16 path.
+    return doRegister ? RegisterResourceScript(map, path, resourceId, ScriptResourceType)
+                      : UnregisterResourceScript(map, path, resourceId, ScriptResourceType);
+}
+
+HRESULT RegisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type)
+{
+    return RunResourceScript(map, path, resourceId, type, TRUE);
+}
+
+HRESULT UnregisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type)
+{
+    return RunResourceScript(map, path, resourceId, type, FALSE);
+}
+
+HRESULT RunResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type,
+                          BOOL doRegister)
+{
+    SetLastError(ERROR_SUCCESS);
+    LoadedModule file(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!file)
+        return LastErrorResult();
+    const HRSRC resource = FindResourceW(file.Get(), MAKEINTRESOURCEW(resourceId), type);
+    const HGLOBAL loaded = resource ? LoadResource(file.Get(), resource) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        return LastErrorResult();
+    ScriptText text;
+    const HRESULT hr = text.Take(static_cast<const char*>(bytes), SizeofResource(file.Get(), resource));
+    if (FAILED(hr))
+        return hr;
+    ScriptParser parser(map);
+    return ApplyScript(parser, text.Get(), doRegister != FALSE);
+}

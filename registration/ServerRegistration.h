@@ -1,0 +1,19 @@
+#pragma once
+// The server's self-registration from end to end: each class's registry
+// script, the type library, the localization category and the class's
+// enrolment in it.
+
+#include <windows.h>
+
+struct ServerModule;
+
+// Applies every selected class's script and category map, then (when asked)
+// registers the type library. Stops at the first failure.
+HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib);
+// Removes what ModuleRegisterServer made; every step is tried. The first
+// failure to read the module's own script or type library is reported.
+HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib);
+
+// The bodies of DllRegisterServer and DllUnregisterServer.
+HRESULT RegisterServer(const ServerModule& module);
+HRESULT UnregisterServer(const ServerModule& module);

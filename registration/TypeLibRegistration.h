@@ -1,0 +1,20 @@
+#pragma once
+// The module's type library: found in the module file (or in a ".tlb" file
+// of the same name beside it), registered with its path and help directory,
+// and unregistered.
+
+#include <windows.h>
+#include <oaidl.h>
+
+struct ServerModule;
+
+// Loads the library without registering it. On success `path` receives the
+// file it came from and `library` a reference; both belong to the caller.
+HRESULT ModuleLoadTypeLib(const ServerModule& module, BSTR* path, ITypeLib** library);
+HRESULT ModuleRegisterTypeLib(const ServerModule& module);
+// The code of loading the library; what the platform's removal answers is
+// not reported (a library that was not registered is already removed).
+HRESULT ModuleUnregisterTypeLib(const ServerModule& module);
+
+// Units of `path` up to and including its last '\\', '/' or ':'; 0 if none.
+DWORD HelpDirLength(const wchar_t* path);

@@ -1,0 +1,216 @@
+// Self-registration on the real platform: regsvr32 registers and removes the
+// server in the guest's prefix, and what it leaves behind is read back from
+// the registry and compared with the table below.
+
+#include <windows.h>
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/registration/TestArea.h"
+#include "tests/selfreg/SelfRegistrationSupport.h"
+
+namespace {
+
+const std::string Clsid = "{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}";
+const std::string LibId = "{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}";
+const std::string CatId = "{8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}";
+const std::string ProgId = "VrlDiscoveryResES.SpanishResources";
+const std::string ClassName = "VrlDiscoverySpanishResources Class";
+// The library is hidden (4); the platform adds its disk-image flag (8).
+const std::string RegisteredLibraryFlags = "12";
+
+// Everything the server registers, and the category it leaves in place.
+const std::string ServerKeys[] = {
+    ProgId + ".1", ProgId, "CLSID\\" + Clsid, "TypeLib\\" + LibId, "Component Categories\\" + CatId,
+};
+
+std::string RegistrySnapshot()
+{
+    std::string text;
+    for (const auto& key : ServerKeys)
+        text += SnapshotKey(HKEY_CLASSES_ROOT, key, "HKCR\\" + key);
+    return SortedLines(text);
+}
+
+std::string CategoryLines()
+{
+    return "HKCR\\Component Categories\\" + CatId + "\n" + "HKCR\\Component Categories\\" + CatId +
+           " [409] S Varnel Instrument Discovery Control Localization Resources\n";
+}
+
+// The registry after a registration of `server` whose library came from
+// `library`, with `helpDirectory`.
+std::string ExpectedRegistration(const std::wstring& server, const std::wstring& library,
+                                 const std::wstring& helpDirectory, bool enrolled)
+{
+    const std::string progIdKey = "HKCR\\" + ProgId;
+    const std::string classKey = "HKCR\\CLSID\\" + Clsid;
+    const std::string libKey = "HKCR\\TypeLib\\" + LibId + "\\1.0";
+    std::string text;
+    auto line = [&text](const std::string& entry) { text += entry + "\n"; };
+    line(progIdKey + ".1");
+    line(progIdKey + ".1 [] S " + ClassName);
+    line(progIdKey + ".1\\CLSID");
+    line(progIdKey + ".1\\CLSID [] S " + Clsid);
+    line(progIdKey);
+    line(progIdKey + " [] S " + ClassName);
+    line(progIdKey + "\\CLSID");
+    line(progIdKey + "\\CLSID [] S " + Clsid);
+    line(progIdKey + "\\CurVer");
+    line(progIdKey + "\\CurVer [] S " + ProgId + ".1");
+    line(classKey);
+    line(classKey + " [] S " + ClassName);
+    if (enrolled) {
+        line(classKey + "\\Implemented Categories");
+        line(classKey + "\\Implemented Categories\\" + CatId);
+    }
+    line(classKey + "\\InprocServer32");
+    line(classKey + "\\InprocServer32 [] S " + ToAnsi(server));
+    line(classKey + "\\InprocServer32 [ThreadingModel] S Apartment");
+    line(classKey + "\\ProgID");
+    line(classKey + "\\ProgID [] S " + ProgId + ".1");
+    line(classKey + "\\Programmable");
+    line(classKey + "\\TypeLib");
+    line(classKey + "\\TypeLib [] S " + LibId);
+    line(classKey + "\\VersionIndependentProgID");
+    line(classKey + "\\VersionIndependentProgID [] S " + ProgId);
+    line("HKCR\\TypeLib\\" + LibId);
+    line(libKey);
+    line(libKey + " [] S VrlDiscoveryResES 1.0 Type Library");
+    line(libKey + "\\0");
+    line(libKey + "\\0\\win32");
+    line(libKey + "\\0\\win32 [] S " + ToAnsi(library));
+    line(libKey + "\\FLAGS");
+    line(libKey + "\\FLAGS [] S " + RegisteredLibraryFlags);
+    line(libKey + "\\HELPDIR");
+    line(libKey + "\\HELPDIR [] S " + ToAnsi(helpDirectory));
+    return text;
+}
+
+std::string Registered(const std::wstring& server)
+{
+    return SortedLines(ExpectedRegistration(server, server, FolderOf(server), true) + CategoryLines());
+}
+
+std::wstring ClassValue(const std::wstring& subkey)
+{
+    return RegistryText(HKEY_CLASSES_ROOT, L"CLSID\\" + ToWide(Clsid) + L"\\" + subkey);
+}
+
+std::wstring LibraryPathValue()
+{
+    return RegistryText(HKEY_CLASSES_ROOT, L"TypeLib\\" + ToWide(LibId) + L"\\1.0\\0\\win32");
+}
+
+class SelfRegistration : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(Regsvr32(L"/u", BuiltServer()), Regsvr32Success);
+        const std::string left = RegistrySnapshot();
+        ASSERT_TRUE(left.empty() || left == SortedLines(CategoryLines())) << left;
+    }
+    void TearDown() override { Regsvr32(L"/u", BuiltServer()); }
+};
+
+TEST_F(SelfRegistration, Regsvr32WritesEveryKeyAndValueOnceAndRemovesThemAgain)
+{
+    const std::wstring server = BuiltServer();
+    const std::string expected = Registered(server);
+
+    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    EXPECT_EQ(RegistrySnapshot(), expected);
+
+    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    EXPECT_EQ(RegistrySnapshot(), expected) << "a second registration changed the registry";
+
+    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines())) << "only the category may stay";
+
+    EXPECT_EQ(Regsvr32(L"/u", server), Regsvr32Success) << "removing what is absent is a success";
+    EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
+}
+
+TEST_F(SelfRegistration, AClientCreatesTheRegisteredClassByProgIdAndByClsid)
+{
+    const std::wstring server = BuiltServer();
+    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    for (const std::string& name : {ProgId, ProgId + ".1", Clsid}) {
+        std::string output;
+        ASSERT_EQ(RunProcess(L"vrlres-show.exe --registered " + ToWide(name), &output), 0u) << output;
+        EXPECT_NE(output.find("Server file: " + ToUtf8(server) + "\n"), std::string::npos) << output;
+        EXPECT_NE(output.find("LanguageName: \"Spanish\""), std::string::npos) << output;
+        EXPECT_NE(output.find("452\t\"Tama\xC3\xB1o:\""), std::string::npos) << output;
+    }
+}
+
+// Each copy registers a path that names the copy itself: a quote, a percent
+// sign, blanks, a letter of the ANSI code page and one outside it.
+TEST_F(SelfRegistration, ServersInAwkwardFoldersRegisterPathsToThemselves)
+{
+    const wchar_t* const folders[] = {L"It's here", L"100% sure", L"with  two  blanks", L"A\u00F1o", L"\u03A9mega"};
+    for (const wchar_t* folder : folders) {
+        SCOPED_TRACE(ToUtf8(folder));
+        const ScratchFolder scratch(folder);
+        const std::wstring copy = scratch.Copy(BuiltServer(), L"VrlDiscoveryResES.dll");
+        ASSERT_EQ(Regsvr32(L"", copy), Regsvr32Success);
+
+        const std::wstring registered = ClassValue(L"InprocServer32");
+        EXPECT_TRUE(SameFile(registered, copy)) << ToUtf8(registered);
+        EXPECT_TRUE(SameFile(LibraryPathValue(), copy)) << ToUtf8(LibraryPathValue());
+        if (SurvivesAnsi(copy))
+            EXPECT_EQ(registered, copy);
+
+        std::string output;
+        EXPECT_EQ(RunProcess(L"vrlres-show.exe --registered " + ToWide(ProgId), &output), 0u) << output;
+        EXPECT_TRUE(SameFile(ToWide(LineAfter(output, "Server file: ")), copy)) << output;
+
+        ASSERT_EQ(Regsvr32(L"/u", copy), Regsvr32Success);
+        EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
+    }
+}
+
+TEST_F(SelfRegistration, ALibraryFileBesideAServerWithoutOneIsRegistered)
+{
+    const ScratchFolder scratch(L"fallback");
+    const std::wstring copy = scratch.Copy(FolderOf(BuiltServer()) + L"without-typelib\\VrlDiscoveryResES.dll",
+                                           L"VrlDiscoveryResES.dll");
+    ITypeLib* library = nullptr;
+    const HRESULT loaded = LoadTypeLibEx(copy.c_str(), REGKIND_NONE, &library);
+    if (library)
+        library->Release();
+    ASSERT_TRUE(FAILED(loaded)) << "the copy still holds its library";
+    const std::wstring tlb = scratch.Copy(FolderOf(BuiltServer()) + L"VrlDiscoveryResES.tlb", L"VrlDiscoveryResES.tlb");
+
+    ASSERT_EQ(Regsvr32(L"", copy), Regsvr32Success);
+    EXPECT_EQ(RegistrySnapshot(), SortedLines(ExpectedRegistration(copy, tlb, scratch.Path(), true) + CategoryLines()));
+
+    ASSERT_EQ(Regsvr32(L"/u", copy), Regsvr32Success);
+    EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
+}
+
+// Run in a process of its own: the categories manager must never have been
+// created there.
+TEST(NoCategoryManager, RegistrationAndRemovalReportTheCategoryStep)
+{
+    // Whether an earlier run left the category or not, it is not touched here.
+    const std::string category = SnapshotKey(HKEY_CLASSES_ROOT, ServerKeys[4], "HKCR\\" + ServerKeys[4]);
+    const HiddenCategoriesManager hidden;
+    ASSERT_TRUE(hidden.IsHidden());
+    ServerExports server(BuiltServer());
+    ASSERT_TRUE(server.IsLoaded());
+
+    EXPECT_EQ(server.Register(), SELFREG_E_CLASS);
+    const std::wstring built = BuiltServer();
+    EXPECT_EQ(RegistrySnapshot(), SortedLines(ExpectedRegistration(built, built, FolderOf(built), false) + category))
+        << "the script and the type library stay registered";
+
+    EXPECT_EQ(server.Unregister(), SELFREG_E_CLASS);
+    EXPECT_EQ(RegistrySnapshot(), category) << "the script and the type library are removed all the same";
+}
+
+}  // namespace
