@@ -1,0 +1,70 @@
+// Reading the module's own files, in process: the script resource and the
+// type library, found (or not) the way registration finds them.
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include "registration/ModuleScript.h"
+#include "registration/TypeLibRegistration.h"
+#include "server/Ownership.h"
+#include "server/ServerModule.h"
+#include "tests/selfreg/SelfRegistrationSupport.h"
+
+namespace {
+
+ServerModule ModuleOf(HMODULE file)
+{
+    ServerModule module{};
+    module.moduleInstance = file;
+    module.typeLibInstance = file;
+    return module;
+}
+
+TEST(HelpDirectory, EndsAfterTheLastSeparatorOfAnyKind)
+{
+    EXPECT_EQ(HelpDirLength(L"C:\\Program Files\\Dir\\VrlDiscoveryResES.dll"), 21u);
+    EXPECT_EQ(HelpDirLength(L"D:/Dir/Server.dll"), 7u);
+    EXPECT_EQ(HelpDirLength(L"C:Server.dll"), 2u);
+    EXPECT_EQ(HelpDirLength(L"Server.dll"), 0u);
+    EXPECT_EQ(HelpDirLength(L""), 0u);
+}
+
+// A module without the script resource is an error, never a success that
+// registered nothing.
+TEST(ModuleScript, AModuleWithoutTheScriptReportsThePlatformsError)
+{
+    ModuleStart(nullptr, GetModuleHandleW(nullptr));
+    for (const BOOL doRegister : {TRUE, FALSE}) {
+        const HRESULT hr =
+            ApplyModuleScript(ModuleOf(GetModuleHandleW(nullptr)), ServerScriptResourceId, doRegister, nullptr);
+        EXPECT_TRUE(FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) << std::hex << hr;
+    }
+    ModuleStop();
+}
+
+// Only the file name's extension is replaced: a dot in a folder name is no
+// extension, and a library beside that folder is never taken.
+TEST(TypeLibraryFallback, ReplacesOnlyTheFileNamesExtension)
+{
+    const ScratchFolder outer(L"fallback.outer");
+    const ScratchFolder folder(L"fallback.outer\\My.Dir");
+    const std::wstring built = FolderOf(BuiltServer());
+    const std::wstring copy = folder.Copy(built + L"without-typelib\\VrlDiscoveryResES.dll", L"Server");
+    const std::wstring library = folder.Copy(built + L"VrlDiscoveryResES.tlb", L"Server.tlb");
+    const std::wstring decoy = outer.Copy(built + L"VrlDiscoveryResES.tlb", L"My.tlb");
+
+    // The trailing dot keeps the loader from appending ".dll".
+    LoadedModule server(LoadLibraryW((copy + L".").c_str()));
+    ASSERT_TRUE(server);
+    const ServerModule module = ModuleOf(server.Get());
+    UniqueBstr path;
+    ComRef<ITypeLib> loaded;
+    ASSERT_EQ(ModuleLoadTypeLib(module, path.Put(), loaded.Put()), S_OK);
+    EXPECT_STREQ(path.Get(), library.c_str());
+    EXPECT_TRUE(loaded);
+    DeleteFileW(decoy.c_str());
+}
+
+}  // namespace
