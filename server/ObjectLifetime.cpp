@@ -138,8 +138,16 @@ HRESULT CreateStandalone(void*, REFIID iid, void** out)
     return Construct<StandaloneObject>(iid, out);
 }
 
+// The inner object of an aggregate is handed out only through its own
+// IUnknown: any other interface would delegate to an outer object that holds
+// no reference to the inner one, and nothing would ever free it.
 HRESULT CreateAggregated(void* outer, REFIID iid, void** out)
 {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!SameGuid(iid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
     return Construct<AggregatedObject>(iid, out, static_cast<IUnknown*>(outer));
 }
 
