@@ -104,19 +104,14 @@ void ModuleHeapTeardown(ServerModule& module)
     module.mainHeap = nullptr;
 }
 
-void* ModuleAlloc(SIZE_T size)
+void* ExtraHeapAlloc(ServerModule& module, SIZE_T size)
 {
-    ServerModule* module = g_module;
-    if (!module || !module->mainHeap)
-        return nullptr;
-    if (!module->extraHeaps)
-        return HeapAlloc(module->mainHeap, kNoFlags, size);
     if (!FitsWithHeader(size))
         return nullptr;
     // Unsynchronised on purpose: a lost increment only skews the spread.
-    const LONG turn = module->nextHeap;
-    module->nextHeap = turn + 1;
-    const HANDLE heap = module->extraHeaps[static_cast<DWORD>(turn) & module->heapMask];
+    const LONG turn = module.nextHeap;
+    module.nextHeap = turn + 1;
+    const HANDLE heap = module.extraHeaps[static_cast<DWORD>(turn) & module.heapMask];
     void* header = HeapAlloc(heap, kNoFlags, size + sizeof(BlockHeader));
     if (!header)
         return nullptr;
@@ -138,15 +133,8 @@ void* ModuleRealloc(void* block, SIZE_T size)
     return moved ? BlockAfter(moved) : nullptr;
 }
 
-void ModuleFree(void* block)
+void ExtraHeapFree(void* block)
 {
-    if (!block)
-        return;
-    ServerModule* module = g_module;
-    if (!module->extraHeaps) {
-        HeapFree(module->mainHeap, kNoFlags, block);
-        return;
-    }
     BlockHeader* header = HeaderOf(block);
     HeapFree(header->heap, kNoFlags, header);
 }

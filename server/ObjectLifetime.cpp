@@ -21,7 +21,8 @@ HRESULT Construct(REFIID iid, void** out, Arguments... arguments)
     if (!memory)
         return E_OUTOFMEMORY;
     auto* object = new (memory) Object(arguments...);
-    const HRESULT result = object->QueryInterface(iid, out);
+    // The class is known here: its own QueryInterface, without the vtable.
+    const HRESULT result = object->Object::QueryInterface(iid, out);
     if (result != S_OK)
         Object::Destroy(object);
     return result;
