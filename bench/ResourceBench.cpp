@@ -29,7 +29,7 @@ constexpr Repetition kRepetition{1000, 60};
 constexpr double kEarlyBoundGoal = 1.3;
 constexpr double kReportedOnly = 0;
 constexpr double kNameCacheGoal = 0.2;
-constexpr double kCreationGoal = 3.0;
+constexpr double kCreationGoal = 1.5;
 
 wchar_t kGetStringName[] = L"GetString";
 

@@ -22,6 +22,15 @@ HRESULT CopyNumber(Number value, Number* out)
     return S_OK;
 }
 
+// String ids are 16 bits wide: a larger or negative id names no text, rather
+// than the text of its low 16 bits.
+constexpr LONG kLargestStringId = 0xFFFF;
+
+bool IsStringId(LONG id)
+{
+    return id >= 0 && id <= kLargestStringId;
+}
+
 HRESULT NotImplemented(LONG* result)
 {
     return result ? E_NOTIMPL : E_POINTER;
@@ -71,6 +80,8 @@ HRESULT ResourceObject::GetString(LONG id, BSTR* text)
     if (!text)
         return E_POINTER;
     *text = nullptr;
+    if (!IsStringId(id))
+        return S_OK;
     const wchar_t* stored = nullptr;
     int length = LoadStringW(g_module->resourceInstance, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&stored), 0);
     if (length <= 0 || !stored)

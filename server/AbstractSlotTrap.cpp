@@ -3,5 +3,6 @@
 ULONG AbstractSlotTrap()
 {
     DebugBreak();
-    return 0;
+    for (;;)
+        TerminateProcess(GetCurrentProcess(), kAbstractSlotExitCode);
 }

@@ -20,4 +20,34 @@ struct InterfaceTableRow {
     InterfaceResolver kind;   // kOffsetRow, a resolver, or kEndOfTable
 };
 
-HRESULT InterfaceTableQuery(void* objectStart, const InterfaceTableRow* table, REFIID iid, void** out);
+#include "server/Guids.h"
+
+// Inline: every QueryInterface and every creation walks a table, and the walk
+// is short enough to be cheaper in place than behind a call.
+inline HRESULT InterfaceTableQuery(void* objectStart, const InterfaceTableRow* table, REFIID iid, void** out)
+{
+    auto handOut = [out](void* start, DWORD_PTR offset) {
+        auto* unknown = reinterpret_cast<IUnknown*>(static_cast<BYTE*>(start) + offset);
+        unknown->AddRef();
+        *out = unknown;
+        return S_OK;
+    };
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (SameGuid(iid, IID_IUnknown))
+        return handOut(objectStart, table[0].data);
+
+    for (const InterfaceTableRow* row = table; row->kind != kEndOfTable; ++row) {
+        if (row->iid && !SameGuid(*row->iid, iid))
+            continue;
+        if (row->kind == kOffsetRow)
+            return handOut(objectStart, row->data);
+        const HRESULT result = row->kind(objectStart, iid, out, row->data);
+        if (result == S_OK)
+            return S_OK;
+        if (FAILED(result) && row->iid)
+            return result;
+    }
+    return E_NOINTERFACE;
+}

@@ -21,7 +21,8 @@ HRESULT Construct(REFIID iid, void** out, Arguments... arguments)
     if (!memory)
         return E_OUTOFMEMORY;
     auto* object = new (memory) Object(arguments...);
-    const HRESULT result = object->QueryInterface(iid, out);
+    // The class is known here: its own QueryInterface, without the vtable.
+    const HRESULT result = object->Object::QueryInterface(iid, out);
     if (result != S_OK)
         Object::Destroy(object);
     return result;
@@ -138,8 +139,16 @@ HRESULT CreateStandalone(void*, REFIID iid, void** out)
     return Construct<StandaloneObject>(iid, out);
 }
 
+// The inner object of an aggregate is handed out only through its own
+// IUnknown: any other interface would delegate to an outer object that holds
+// no reference to the inner one, and nothing would ever free it.
 HRESULT CreateAggregated(void* outer, REFIID iid, void** out)
 {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!SameGuid(iid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
     return Construct<AggregatedObject>(iid, out, static_cast<IUnknown*>(outer));
 }
 

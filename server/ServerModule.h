@@ -53,10 +53,32 @@ HRESULT ModuleStop();
 HRESULT AddTerminationCallback(TerminationCallback callback, DWORD_PTR data);
 HRESULT ModuleGetClassObject(ServerModule* module, REFCLSID clsid, REFIID iid, void** out);
 
-// The module allocator: every record the server allocates for itself.
-void* ModuleAlloc(SIZE_T size);
+// The module allocator: every record the server allocates for itself. The
+// single-heap forms stand here, inline, as object creation runs through them;
+// the rotating forms of multi-heap mode are in ModuleHeap.cpp.
+void* ExtraHeapAlloc(ServerModule& module, SIZE_T size);
+void ExtraHeapFree(void* block);
 void* ModuleRealloc(void* block, SIZE_T size);
-void ModuleFree(void* block);
+
+inline void* ModuleAlloc(SIZE_T size)
+{
+    ServerModule* module = g_module;
+    if (!module || !module->mainHeap)
+        return nullptr;
+    if (module->extraHeaps)
+        return ExtraHeapAlloc(*module, size);
+    return HeapAlloc(module->mainHeap, 0, size);
+}
+
+inline void ModuleFree(void* block)
+{
+    if (!block)
+        return;
+    if (g_module->extraHeaps)
+        ExtraHeapFree(block);
+    else
+        HeapFree(g_module->mainHeap, 0, block);
+}
 
 inline void ModuleAddLock() { InterlockedIncrement(&g_module->lockCount); }
 inline void ModuleReleaseLock() { InterlockedDecrement(&g_module->lockCount); }

@@ -46,12 +46,24 @@ HRESULT LoadUnderLock(TypeInfoHolder& holder, LCID lcid) {
     return hr;
 }
 
-// One cleanup per module life, however many loads are tried. If it cannot be
-// queued, the next load tries again.
-void QueueCleanupOnce(TypeInfoHolder& holder) {
-    if (InterlockedCompareExchange(&holder.cleanupQueued, 1, 0) != 0) return;
-    if (FAILED(AddTerminationCallback(CleanupTypeInfo, reinterpret_cast<DWORD_PTR>(&holder))))
-        InterlockedExchange(&holder.cleanupQueued, 0);
+constexpr LONG kCleanupNotQueued = 0;
+constexpr LONG kCleanupBeingQueued = 1;
+constexpr LONG kCleanupQueued = 2;
+
+// One cleanup per module life, however many loads are tried, and queued
+// before the first load: a type information whose cleanup could not be
+// queued would outlive the module. When it cannot be queued, the next load
+// tries again; a thread that finds another queueing it waits for the outcome.
+bool QueueCleanupOnce(TypeInfoHolder& holder) {
+    for (;;) {
+        const LONG state = InterlockedCompareExchange(&holder.cleanupQueued, kCleanupBeingQueued, kCleanupNotQueued);
+        if (state == kCleanupQueued) return true;
+        if (state == kCleanupNotQueued) break;
+        Sleep(0);
+    }
+    const bool queued = SUCCEEDED(AddTerminationCallback(CleanupTypeInfo, reinterpret_cast<DWORD_PTR>(&holder)));
+    InterlockedExchange(&holder.cleanupQueued, queued ? kCleanupQueued : kCleanupNotQueued);
+    return queued;
 }
 
 void ReadEntry(ITypeInfo* typeInfo, UINT index, NameCacheEntry& entry) {
@@ -81,14 +93,11 @@ TypeInfoHolder& LocaleResourcesTypeInfo() {
 
 HRESULT LoadTypeInfo(TypeInfoHolder& holder, LCID lcid) {
     if (holder.typeInfo) return S_OK;
-    HRESULT hr = S_OK;
-    {
-        CriticalSectionLock lock(g_module->typeInfoLock);
-        if (!holder.typeInfo) hr = LoadUnderLock(holder, lcid);
-    }
     // Outside the lock: adding to the termination list takes it too.
-    QueueCleanupOnce(holder);
-    return hr;
+    if (!QueueCleanupOnce(holder)) return E_OUTOFMEMORY;
+    CriticalSectionLock lock(g_module->typeInfoLock);
+    if (holder.typeInfo) return S_OK;
+    return LoadUnderLock(holder, lcid);
 }
 
 void BuildNameCache(TypeInfoHolder& holder, ITypeInfo* typeInfo) {
@@ -122,7 +131,7 @@ void CleanupTypeInfo(DWORD_PTR data) {
         holder.nameCache = nullptr;
     }
     holder.entryCount = 0;
-    InterlockedExchange(&holder.cleanupQueued, 0);
+    InterlockedExchange(&holder.cleanupQueued, kCleanupNotQueued);
 }
 
 bool FindCachedMemberId(const TypeInfoHolder& holder, const OLECHAR* name, DISPID* memberId) {

@@ -26,7 +26,8 @@ struct TypeInfoHolder {
     // The class whose default interface leads to the interface when the
     // library only refers to it.
     const CLSID* classId;
-    // 1 once CleanupTypeInfo is on the module's termination list.
+    // 2 once CleanupTypeInfo is on the module's termination list, 1 while
+    // it is being put there, 0 before.
     volatile LONG cleanupQueued;
 };
 

@@ -15,6 +15,7 @@
 #include "server/ServerModule.h"
 #include "tests/dispatch/FakeLocaleResources.h"
 #include "tests/dispatch/TypeLibRegistration.h"
+#include "tests/support/ImportPatch.h"
 
 namespace {
 
@@ -175,32 +176,57 @@ TEST_F(BothLibrariesRegistered, OnlyTheFirstNameIsAMember) {
     EXPECT_NE(ids[1], kVersionId);
 }
 
-DWORD WINAPI FirstCallOnThread(void* context) {
-    auto* slot = static_cast<std::pair<HANDLE, ITypeInfo*>*>(context);
-    WaitForSingleObject(slot->first, INFINITE);
+// Counts the type library loads the dispatch support makes, and holds each
+// one up a little so that racing threads meet inside it.
+volatile LONG typeLibraryLoads = 0;
+decltype(&LoadRegTypeLib) realLoadRegTypeLib = nullptr;
+
+HRESULT WINAPI CountedLoadRegTypeLib(REFGUID library, WORD major, WORD minor, LCID lcid, ITypeLib** loaded) {
+    constexpr DWORD kHoldUpMilliseconds = 50;
+    InterlockedIncrement(&typeLibraryLoads);
+    Sleep(kHoldUpMilliseconds);
+    return realLoadRegTypeLib(library, major, minor, lcid, loaded);
+}
+
+struct FirstCall {
+    HANDLE start;
+    HRESULT result;
+    DISPID id;
+};
+
+DWORD WINAPI FirstGetIDsOfNamesOnThread(void* context) {
+    auto* call = static_cast<FirstCall*>(context);
+    WaitForSingleObject(call->start, INFINITE);
     FakeLocaleResources object;
-    DispatchGetTypeInfo(&object, 0, kEnglishUs, &slot->second);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"GetString")};
+    call->result = DispatchGetIDsOfNames(&object, IID_NULL, names, 1, kEnglishUs, &call->id);
     return 0;
 }
 
 TEST_F(BothLibrariesRegistered, LoadedOnceWhenThreadsMakeTheirFirstCallTogether) {
     constexpr size_t kThreads = 8;
+    ImportPatch patch(GetModuleHandleW(nullptr), "oleaut32.dll", "LoadRegTypeLib",
+                      reinterpret_cast<const void*>(&CountedLoadRegTypeLib));
+    ASSERT_TRUE(patch.Active());
+    realLoadRegTypeLib = reinterpret_cast<decltype(&LoadRegTypeLib)>(const_cast<void*>(patch.Original()));
+    typeLibraryLoads = 0;
+
     HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(start, nullptr);
-    std::vector<std::pair<HANDLE, ITypeInfo*>> slots(kThreads, {start, nullptr});
+    std::vector<FirstCall> calls(kThreads, FirstCall{start, E_UNEXPECTED, DISPID_UNKNOWN});
     std::vector<HANDLE> threads;
-    for (auto& slot : slots) threads.push_back(CreateThread(nullptr, 0, FirstCallOnThread, &slot, 0, nullptr));
+    for (auto& call : calls) threads.push_back(CreateThread(nullptr, 0, FirstGetIDsOfNamesOnThread, &call, 0, nullptr));
     SetEvent(start);
     WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
     for (HANDLE thread : threads) CloseHandle(thread);
     CloseHandle(start);
 
-    ITypeInfo* held = LocaleResourcesTypeInfo().typeInfo;
-    ASSERT_NE(held, nullptr);
-    for (auto& slot : slots) {
-        EXPECT_EQ(slot.second, held);
-        if (slot.second) slot.second->Release();
+    EXPECT_EQ(typeLibraryLoads, 1) << "the type information must be loaded exactly once";
+    for (const FirstCall& call : calls) {
+        EXPECT_EQ(call.result, S_OK);
+        EXPECT_EQ(call.id, kGetStringId);
     }
+    EXPECT_NE(LocaleResourcesTypeInfo().typeInfo, nullptr);
     EXPECT_EQ(TerminationListLength(), 1u);
 }
 
@@ -249,7 +275,7 @@ TEST_F(SiblingNotRegistered, EveryLateBoundCallFailsWithoutGrowingTheTermination
     // The failure comes from the reference, not from a missing registration.
     EXPECT_NE(firstFailure, TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(LocaleResourcesTypeInfo().typeInfo, nullptr);
-    EXPECT_LE(TerminationListLength(), 1u);
+    EXPECT_EQ(TerminationListLength(), 1u) << "one cleanup, queued before the first load";
     std::printf("late binding without the imported library: 0x%08lX\n", static_cast<unsigned long>(firstFailure));
 }
 
@@ -258,7 +284,7 @@ TEST_F(DispatchSupport, WithoutTheServerLibraryTheLoadFailureIsReturned) {
     EXPECT_EQ(DispatchGetTypeInfo(&object, 0, kEnglishUs, &typeInfo), TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(typeInfo, nullptr);
     EXPECT_EQ(Call(kGetStringId, nullptr, 0, nullptr, nullptr), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_LE(TerminationListLength(), 1u);
+    EXPECT_EQ(TerminationListLength(), 1u) << "one cleanup, queued before the first load";
 }
 
 }  // namespace

@@ -24,8 +24,7 @@ bool RunsUnderJapaneseCodePage()
 
 TEST(DbcsLexer, NeverSplitsACharacterOrTakesItsTrailByteForPunctuation)
 {
-    if (!RunsUnderJapaneseCodePage())
-        GTEST_SKIP() << "needs code page 932";
+    ASSERT_TRUE(RunsUnderJapaneseCodePage()) << "these cases run only in a process started for code page 932";
     const std::string table = TableCharacter;
     const struct {
         std::string text;
@@ -43,8 +42,7 @@ TEST(DbcsLexer, NeverSplitsACharacterOrTakesItsTrailByteForPunctuation)
 
 TEST(DbcsLexer, ALastDoubleByteCharacterMayMakeA4095ByteToken)
 {
-    if (!RunsUnderJapaneseCodePage())
-        GTEST_SKIP() << "needs code page 932";
+    ASSERT_TRUE(RunsUnderJapaneseCodePage()) << "these cases run only in a process started for code page 932";
     const std::string fits = std::string(4093, 'x') + TableCharacter;
     const std::string tooLong = std::string(4094, 'x') + TableCharacter;
     EXPECT_EQ(ReadAllTokens("'" + fits + "'"), fits + "|end");
@@ -53,8 +51,7 @@ TEST(DbcsLexer, ALastDoubleByteCharacterMayMakeA4095ByteToken)
 
 TEST(DbcsExpansion, MatchesDoubleByteNamesAndCopiesValuesWhole)
 {
-    if (!RunsUnderJapaneseCodePage())
-        GTEST_SKIP() << "needs code page 932";
+    ASSERT_TRUE(RunsUnderJapaneseCodePage()) << "these cases run only in a process started for code page 932";
     ReplacementMap map;
     ASSERT_EQ(map.Insert(L"\x8868", L"v"), S_OK);
     ASSERT_EQ(map.Insert(L"Path", L"C:\\\x8868\\x.dll"), S_OK);
@@ -83,8 +80,7 @@ TEST(DbcsExpansion, MatchesDoubleByteNamesAndCopiesValuesWhole)
 
 TEST(DbcsEngine, KeyNamesWithBackslashTrailBytesAreOneLevelDeep)
 {
-    if (!RunsUnderJapaneseCodePage())
-        GTEST_SKIP() << "needs code page 932";
+    ASSERT_TRUE(RunsUnderJapaneseCodePage()) << "these cases run only in a process started for code page 932";
     TestArea& area = EngineArea();
     area.Reset();
     const std::string table = TableCharacter;
@@ -99,8 +95,7 @@ TEST(DbcsEngine, KeyNamesWithBackslashTrailBytesAreOneLevelDeep)
 // 200 double-byte characters are 400 bytes: the name must reach the removal whole.
 TEST(DbcsEngine, ALongDoubleByteKeyNameIsRemovedWhole)
 {
-    if (!RunsUnderJapaneseCodePage())
-        GTEST_SKIP() << "needs code page 932";
+    ASSERT_TRUE(RunsUnderJapaneseCodePage()) << "these cases run only in a process started for code page 932";
     TestArea& area = EngineArea();
     area.Reset();
     std::string name;

@@ -184,7 +184,10 @@ TEST_F(ResourceObjectTest, LineBreaksAndBlanksArePartOfTheText)
 
 TEST_F(ResourceObjectTest, IdsWithoutTextGiveANullStringAndSuccess)
 {
-    const LONG beyond[] = {1001, 4096, 65535, 65536, -1};
+    // Past 16 bits, and negative: each of the last five has the low 16 bits
+    // of an id that holds a text.
+    const LONG beyond[] = {1001, 4096, 65535, 65536, -1, 0x100064, 0x101C4, -65436,
+                           static_cast<LONG>(0x80000064), static_cast<LONG>(0xFFFF01C4)};
     int checked = 0;
     auto check = [&](LONG id) {
         BSTR text = reinterpret_cast<BSTR>(1);

@@ -38,6 +38,45 @@ HRESULT NoInstances(void*, REFIID, void** out)
     return E_NOTIMPL;
 }
 
+// A class object that records what the module does with it.
+class RecordingClassObject : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!SameGuid(iid, IID_IUnknown) && !SameGuid(iid, IID_IClassFactory)) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ++releases;
+        return --references;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, void** out) override
+    {
+        *out = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+    LONG references = 0;
+    int releases = 0;
+};
+
+RecordingClassObject recordingClassObject;
+
+HRESULT CreateRecordingClassObject(void*, REFIID iid, void** out)
+{
+    recordingClassObject.references = 0;
+    recordingClassObject.releases = 0;
+    return recordingClassObject.QueryInterface(iid, out);
+}
+
 ClassEntry MakeEntry(CreatorFunction createClassObject)
 {
     return {&kTestClass, nullptr, createClassObject, NoInstances, nullptr, nullptr, nullptr, RecordClassInit};
@@ -69,23 +108,36 @@ TEST_F(ModuleLifecycleTest, TerminationCallbacksRunNewestFirstAndDuplicatesRunTw
 
 TEST_F(ModuleLifecycleTest, StopReleasesTheCachedClassObject)
 {
-    ClassEntry table[] = {MakeEntry(CreateClassFactory), {}};
+    ClassEntry table[] = {MakeEntry(CreateRecordingClassObject), {}};
     ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
 
     IClassFactory* factory = nullptr;
     ASSERT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     EXPECT_EQ(static_cast<IUnknown*>(factory), table[0].classObject);
+    EXPECT_EQ(recordingClassObject.references, 2) << "the cache and the caller";
+    factory->Release();
+    EXPECT_EQ(recordingClassObject.references, 1);
+
+    EXPECT_EQ(ModuleStop(), S_OK);
+    EXPECT_EQ(table[0].classObject, nullptr);
+    EXPECT_EQ(recordingClassObject.references, 0) << "stop must release the cached reference";
+    EXPECT_EQ(recordingClassObject.releases, 2);
+    EXPECT_EQ(calls, (std::vector<int>{1000, 2000}));
+}
+
+TEST_F(ModuleLifecycleTest, TheFactoryHandsBackItsCreatorsFailure)
+{
+    ClassEntry table[] = {MakeEntry(CreateClassFactory), {}};
+    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     EXPECT_EQ(g_module->lockCount, 1);
-    // The factory hands the instance creator's own failure back.
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &object), E_NOTIMPL);
     EXPECT_EQ(object, nullptr);
     factory->Release();
     EXPECT_EQ(g_module->lockCount, 0);
-
     EXPECT_EQ(ModuleStop(), S_OK);
-    EXPECT_EQ(table[0].classObject, nullptr);
-    EXPECT_EQ(calls, (std::vector<int>{1000, 2000}));
 }
 
 TEST_F(ModuleLifecycleTest, FailingCreatorCachesNothing)

@@ -1,0 +1,106 @@
+// The allocation-failure walk over the registry engine: the replacement map
+// and the expansion pass, with each allocation they make failing in turn. A
+// run that meets a failure ends with a failure code and leaves the registry
+// as it found it; the run without one registers or removes the whole script.
+// Further entry points (the registration exports) walk the same way through
+// WalkRegistration.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "registration/ReplacementMap.h"
+#include "registration/ScriptEngine.h"
+#include "tests/registration/EngineTestSupport.h"
+#include "tests/support/AllocationFaults.h"
+#include "tests/support/FailureWalk.h"
+#include "tests/support/TaskMemoryCount.h"
+
+namespace {
+// Long enough to make the expansion buffer grow.
+const std::string kClassScript =
+    "HKCR\r\n{\r\n\tVrlDiscoveryResES.SpanishResources = s 'VrlDiscoverySpanishResources Class'\r\n\t{\r\n"
+    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n\t}\r\n\tNoRemove CLSID\r\n\t{\r\n"
+    "\t\tForceRemove {5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25} = s 'VrlDiscoverySpanishResources Class'\r\n\t\t{\r\n"
+    "\t\t\tInprocServer32 = s '%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%'\r\n\t\t\t{\r\n"
+    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n\t\t\t}\r\n\t\t}\r\n\t}\r\n}\r\n";
+const wchar_t kLongModulePath[] =
+    L"C:\\Program Files\\Varnel\\Instrument Discovery\\Localization\\Spanish\\VrlDiscoveryResES.dll";
+
+HRESULT ApplyWithModule(const std::string& script, bool doRegister)
+{
+    ReplacementMap map;
+    HRESULT hr = map.Insert(L"Module", kLongModulePath);
+    if (FAILED(hr))
+        return hr;
+    ScriptParser parser(map);
+    return ApplyScript(parser, script.c_str(), doRegister);
+}
+
+// Walks `apply`, which works on the registry from `before`; a failed run must
+// leave `before`, the run without a failure `after`.
+void WalkRegistration(const std::string& name, const std::function<HRESULT()>& apply, const std::string& before,
+                      const std::string& after, const std::function<void()>& prepare)
+{
+    TestArea& area = EngineArea();
+    TaskMemoryCount taskMemory;
+    ASSERT_TRUE(taskMemory.Registered());
+    const LONG runs = WalkAllocationFailures(name.c_str(), [&](LONG n) {
+        prepare();
+        const std::string start = area.Snapshot();
+        EXPECT_EQ(start, before) << name;
+        const LONG taskMemoryBefore = taskMemory.Live();
+        HRESULT hr;
+        bool injected;
+        {
+            AllocationFaults faults(GetModuleHandleW(nullptr));
+            AllocationFaults::ResetLiveHeapBlocks();
+            AllocationFaults::FailNth(n);
+            hr = apply();
+            injected = AllocationFaults::Injected();
+            AllocationFaults::Disarm();
+            EXPECT_EQ(AllocationFaults::LiveHeapBlocks(), 0) << name << ", allocation " << n << " failing";
+        }
+        EXPECT_EQ(taskMemory.Live(), taskMemoryBefore) << name << ", allocation " << n << " failing";
+        // A name whose stored form cannot be converted for the comparison is
+        // not found by the map's lookup, and the expansion then reports an
+        // unknown reference: DISP_E_EXCEPTION rather than E_OUTOFMEMORY.
+        if (injected) {
+            EXPECT_TRUE(IsOneOf(hr, {E_OUTOFMEMORY, DISP_E_EXCEPTION})) << name << ", allocation " << n << " failing: " << Hex(hr);
+            EXPECT_EQ(area.Snapshot(), before) << name << ", allocation " << n << " failing: registry changed";
+        } else {
+            EXPECT_EQ(hr, S_OK) << name;
+            EXPECT_EQ(area.Snapshot(), after) << name;
+        }
+        return injected;
+    });
+    EXPECT_GT(runs, 3) << name << ": the map, its strings and the expansion buffer at least";
+}
+}
+
+TEST(EngineAllocationFailures, RegisterAndUnregisterTheClassScript)
+{
+    TestArea& area = EngineArea();
+    // Registered once and removed again: the protected CLSID key stays.
+    auto afterRemoval = [&] {
+        area.Reset();
+        ApplyWithModule(kClassScript, true);
+        ApplyWithModule(kClassScript, false);
+    };
+    auto registeredOnce = [&] {
+        area.Reset();
+        ApplyWithModule(kClassScript, true);
+    };
+    afterRemoval();
+    const std::string unregistered = area.Snapshot();
+    registeredOnce();
+    const std::string registered = area.Snapshot();
+    ASSERT_NE(registered, unregistered);
+
+    WalkRegistration("register", [] { return ApplyWithModule(kClassScript, true); }, unregistered, registered,
+                     afterRemoval);
+    WalkRegistration("unregister", [] { return ApplyWithModule(kClassScript, false); }, registered, unregistered,
+                     registeredOnce);
+    area.Reset();
+}

@@ -1,0 +1,196 @@
+// The module allocator in both modes: the choice of mode from platform and
+// processor count, the rotation over the extra heaps, the block header, and
+// what setup does when heaps or the handle array cannot be had.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "server/ModuleHeap.h"
+#include "server/ServerModule.h"
+#include "tests/support/AllocationFaults.h"
+
+namespace {
+constexpr DWORD kWindows9x = VER_PLATFORM_WIN32_WINDOWS;
+constexpr DWORD kNt = VER_PLATFORM_WIN32_NT;
+constexpr DWORD kZeroedRecord = 0;
+constexpr HeapLayout kFourExtraHeaps = {true, 3};
+constexpr SIZE_T kHeaderBytes = 8;
+
+HANDLE HeapNamedBy(void* block)
+{
+    return *reinterpret_cast<HANDLE*>(static_cast<BYTE*>(block) - kHeaderBytes);
+}
+
+// A module started on this platform, then given the heaps of `layout`.
+class ModuleHeapTest : public ::testing::Test {
+protected:
+    void StartWith(HeapLayout layout)
+    {
+        ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+        ModuleHeapTeardown(*g_module);
+        ModuleHeapCreate(*g_module, layout);
+    }
+    void TearDown() override
+    {
+        AllocationFaults::Disarm();
+        ModuleStop();
+    }
+};
+}
+
+TEST(HeapLayoutChoice, ExtraHeapsFollowTheProcessorTable)
+{
+    struct Row {
+        DWORD processors;
+        DWORD heapMask;
+    };
+    const Row table[] = {{2, 3}, {3, 3}, {4, 7}, {6, 7}, {7, 7}, {8, 15}, {15, 15}, {16, 31},
+                         {31, 31}, {32, 63}, {63, 63}};
+    for (const Row& row : table) {
+        for (DWORD platform : {kWindows9x, kZeroedRecord}) {
+            const HeapLayout layout = ChooseHeapLayout(platform, 4, row.processors);
+            EXPECT_TRUE(layout.multiHeap) << row.processors;
+            EXPECT_EQ(layout.heapMask, row.heapMask) << row.processors;
+        }
+        EXPECT_EQ(ChooseHeapLayout(kNt, 4, row.processors).heapMask, row.heapMask) << row.processors;
+        EXPECT_EQ(ChooseHeapLayout(kNt, 3, row.processors).heapMask, row.heapMask) << row.processors;
+    }
+}
+
+TEST(HeapLayoutChoice, NtFiveAndLaterAndOneProcessorUseTheMainHeapAlone)
+{
+    for (DWORD processors : {0u, 1u, 2u, 8u, 64u}) {
+        EXPECT_FALSE(ChooseHeapLayout(kNt, 5, processors).multiHeap) << processors;
+        EXPECT_FALSE(ChooseHeapLayout(kNt, 6, processors).multiHeap) << processors;
+        EXPECT_EQ(ChooseHeapLayout(kNt, 10, processors).heapMask, 0u) << processors;
+    }
+    for (DWORD platform : {kWindows9x, kNt, kZeroedRecord}) {
+        EXPECT_FALSE(ChooseHeapLayout(platform, 4, 1).multiHeap) << platform;
+        EXPECT_FALSE(ChooseHeapLayout(platform, 4, 0).multiHeap) << platform;
+    }
+    // Major version 5 counts only on NT.
+    EXPECT_TRUE(ChooseHeapLayout(kWindows9x, 5, 2).multiHeap);
+}
+
+TEST(HeapLayoutChoice, ThisPlatformRunsOnTheMainHeapAlone)
+{
+    EXPECT_FALSE(PlatformHeapLayout().multiHeap);
+    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    EXPECT_EQ(g_module->extraHeaps, nullptr);
+    EXPECT_EQ(g_module->heapMask, 0u);
+    void* block = ModuleAlloc(0);
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(HeapValidate(g_module->mainHeap, 0, block)) << "no header in single-heap mode";
+    EXPECT_EQ(HeapSize(g_module->mainHeap, 0, block), 0u);
+    ModuleFree(block);
+    ModuleStop();
+}
+
+TEST_F(ModuleHeapTest, BlocksRotateOverTheExtraHeapsAndNameTheirHeap)
+{
+    StartWith(kFourExtraHeaps);
+    ASSERT_NE(g_module->extraHeaps, nullptr);
+    ASSERT_EQ(g_module->heapMask, 3u);
+    void* blocks[5];
+    for (int i = 0; i < 5; ++i) {
+        blocks[i] = ModuleAlloc(16);
+        ASSERT_NE(blocks[i], nullptr);
+        const HANDLE expected = g_module->extraHeaps[i % 4];
+        EXPECT_EQ(HeapNamedBy(blocks[i]), expected) << i;
+        EXPECT_TRUE(HeapValidate(expected, 0, static_cast<BYTE*>(blocks[i]) - kHeaderBytes)) << i;
+        EXPECT_EQ(HeapSize(expected, 0, static_cast<BYTE*>(blocks[i]) - kHeaderBytes), 16 + kHeaderBytes);
+    }
+    EXPECT_EQ(g_module->nextHeap, 5);
+
+    // A reallocated block stays in its heap, header and contents with it.
+    static_cast<char*>(blocks[1])[0] = 'x';
+    void* grown = ModuleRealloc(blocks[1], 64 * 1024);
+    ASSERT_NE(grown, nullptr);
+    EXPECT_EQ(HeapNamedBy(grown), g_module->extraHeaps[1]);
+    EXPECT_EQ(static_cast<char*>(grown)[0], 'x');
+    EXPECT_TRUE(HeapValidate(g_module->extraHeaps[1], 0, static_cast<BYTE*>(grown) - kHeaderBytes));
+    blocks[1] = grown;
+
+    // Reallocating null allocates, in the next heap of the rotation.
+    void* fresh = ModuleRealloc(nullptr, 0);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(HeapNamedBy(fresh), g_module->extraHeaps[1]);
+    EXPECT_EQ(HeapSize(g_module->extraHeaps[1], 0, static_cast<BYTE*>(fresh) - kHeaderBytes), kHeaderBytes);
+
+    // Freeing goes to the heap the header names, whatever the rotation says.
+    for (void* block : blocks)
+        ModuleFree(block);
+    ModuleFree(fresh);
+    ModuleFree(nullptr);
+    for (DWORD i = 0; i <= g_module->heapMask; ++i)
+        EXPECT_TRUE(HeapValidate(g_module->extraHeaps[i], 0, nullptr)) << i;
+
+    // Sizes that leave no room for the header are refused, not wrapped.
+    EXPECT_EQ(ModuleAlloc(~SIZE_T{0} - 3), nullptr);
+}
+
+TEST_F(ModuleHeapTest, WithoutAMainHeapEveryAllocationFails)
+{
+    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    ModuleHeapTeardown(*g_module);
+    AllocationFaults faults(GetModuleHandleW(nullptr));
+    AllocationFaults::FailNth(1);
+    ModuleHeapCreate(*g_module, kFourExtraHeaps);
+    EXPECT_EQ(AllocationFaults::Allocations(), 1) << "nothing is tried after the main heap failed";
+    AllocationFaults::Disarm();
+    EXPECT_EQ(g_module->mainHeap, nullptr);
+    EXPECT_EQ(g_module->extraHeaps, nullptr);
+    EXPECT_EQ(ModuleAlloc(16), nullptr);
+    EXPECT_EQ(ModuleRealloc(nullptr, 16), nullptr);
+    EXPECT_EQ(AddTerminationCallback([](DWORD_PTR) {}, 0), E_OUTOFMEMORY);
+}
+
+TEST_F(ModuleHeapTest, AMissingExtraHeapOrHandleArrayFallsBackToTheMainHeap)
+{
+    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    // Main heap, handle array, four extra heaps: fail each step after the first.
+    for (LONG failing = 2; failing <= 6; ++failing) {
+        ModuleHeapTeardown(*g_module);
+        HANDLE before[64];
+        const DWORD heapsBefore = GetProcessHeaps(64, before);
+        {
+            AllocationFaults faults(GetModuleHandleW(nullptr));
+            AllocationFaults::FailNth(failing);
+            ModuleHeapCreate(*g_module, kFourExtraHeaps);
+            EXPECT_TRUE(AllocationFaults::Injected()) << failing;
+            AllocationFaults::Disarm();
+        }
+        ASSERT_NE(g_module->mainHeap, nullptr) << failing;
+        EXPECT_EQ(g_module->extraHeaps, nullptr) << failing;
+        EXPECT_EQ(g_module->heapMask, 0u) << failing;
+        HANDLE after[64];
+        EXPECT_EQ(GetProcessHeaps(64, after), heapsBefore + 1) << "only the main heap is left, step " << failing;
+
+        void* block = ModuleAlloc(16);
+        ASSERT_NE(block, nullptr) << failing;
+        EXPECT_TRUE(HeapValidate(g_module->mainHeap, 0, block)) << failing;
+        ModuleFree(block);
+        PROCESS_HEAP_ENTRY entry{};
+        int busy = 0;
+        while (HeapWalk(g_module->mainHeap, &entry))
+            busy += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
+        EXPECT_EQ(busy, 0) << "the handle array went back, step " << failing;
+    }
+}
+
+TEST_F(ModuleHeapTest, TeardownDestroysEveryHeap)
+{
+    HANDLE before[64];
+    const DWORD heapsBefore = GetProcessHeaps(64, before);
+    StartWith(kFourExtraHeaps);
+    HANDLE during[64];
+    EXPECT_EQ(GetProcessHeaps(64, during), heapsBefore + 5);
+    ModuleAlloc(32);
+    ModuleStop();
+    EXPECT_EQ(g_module->mainHeap, nullptr);
+    EXPECT_EQ(g_module->extraHeaps, nullptr);
+    HANDLE after[64];
+    EXPECT_EQ(GetProcessHeaps(64, after), heapsBefore);
+    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+}
