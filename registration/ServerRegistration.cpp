@@ -12,11 +12,6 @@
 
 namespace {
 
-// "CLSID\{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its NUL.
-constexpr int GuidTextCapacity = 39;
-inline constexpr wchar_t ClassesKeyName[] = L"CLSID\\";
-inline constexpr wchar_t ImplementedCategoriesKeyName[] = L"Implemented Categories";
-constexpr int ClassKeyPathCapacity = sizeof ClassesKeyName / sizeof(wchar_t) + GuidTextCapacity;
 
 bool IsSelected(const ClassEntry& entry)
 {
@@ -28,8 +23,8 @@ HRESULT FirstFailure(HRESULT first, HRESULT next)
     return FAILED(first) ? first : next;
 }
 
-// The categories manager leaves an empty "Implemented Categories" key behind
-// when the last enrolment goes; the class key can only be removed without it.
+}  // namespace
+
 void RemoveEmptyImplementedCategories(REFCLSID clsid)
 {
     wchar_t path[ClassKeyPathCapacity];
@@ -47,8 +42,6 @@ void RemoveEmptyImplementedCategories(REFCLSID clsid)
     if (empty)
         RegDeleteKeyW(classKey.Get(), ImplementedCategoriesKeyName);
 }
-
-}  // namespace
 
 HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib)
 {

@@ -14,6 +14,16 @@ HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib);
 // failure to read the module's own script or type library is reported.
 HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib);
 
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its NUL.
+constexpr int GuidTextCapacity = 39;
+inline constexpr wchar_t ClassesKeyName[] = L"CLSID\\";
+inline constexpr wchar_t ImplementedCategoriesKeyName[] = L"Implemented Categories";
+constexpr int ClassKeyPathCapacity = sizeof ClassesKeyName / sizeof(wchar_t) + GuidTextCapacity;
+
+// The categories manager leaves an empty "Implemented Categories" key behind
+// when the last enrolment goes; the class key can only be removed without it.
+void RemoveEmptyImplementedCategories(REFCLSID clsid);
+
 // The bodies of DllRegisterServer and DllUnregisterServer.
 HRESULT RegisterServer(const ServerModule& module);
 HRESULT UnregisterServer(const ServerModule& module);

@@ -6,6 +6,12 @@
 #include "server/Ownership.h"
 #include "server/ServerModule.h"
 
+// The per-user forms of the library registration, which the platform's
+// import library has and its headers do not declare.
+extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpDirectory);
+extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libraryId, WORD major, WORD minor, LCID locale,
+                                                   SYSKIND kind);
+
 namespace {
 
 inline constexpr wchar_t TypeLibExtension[] = L".tlb";
@@ -58,8 +64,13 @@ HRESULT LoadUnregistered(const wchar_t* path, BSTR* loadedPath, ITypeLib** libra
     return hr;
 }
 
-void CallPlatformUnregister(const TLIBATTR& attributes)
+void CallPlatformUnregister(const TLIBATTR& attributes, RegistrationScope scope)
 {
+    if (scope == RegistrationScope::User) {
+        UnRegisterTypeLibForUser(attributes.guid, attributes.wMajorVerNum, attributes.wMinorVerNum, attributes.lcid,
+                                 attributes.syskind);
+        return;
+    }
     LoadedModule automation(LoadLibraryA(AutomationLibrary));
     if (!automation)
         return;
@@ -100,7 +111,7 @@ HRESULT ModuleLoadTypeLib(const ServerModule& module, BSTR* path, ITypeLib** lib
     return LoadUnregistered(modulePath, path, library);
 }
 
-HRESULT ModuleRegisterTypeLib(const ServerModule& module)
+HRESULT ModuleRegisterTypeLib(const ServerModule& module, RegistrationScope scope)
 {
     UniqueBstr path;
     ComRef<ITypeLib> library;
@@ -110,10 +121,12 @@ HRESULT ModuleRegisterTypeLib(const ServerModule& module)
     ModulePathBuffer helpDirectory;
     lstrcpynW(helpDirectory, path.Get(), ModulePathCapacity);
     helpDirectory[HelpDirLength(helpDirectory)] = L'\0';
+    if (scope == RegistrationScope::User)
+        return RegisterTypeLibForUser(library.Get(), path.Get(), helpDirectory);
     return RegisterTypeLib(library.Get(), path.Get(), helpDirectory);
 }
 
-HRESULT ModuleUnregisterTypeLib(const ServerModule& module)
+HRESULT ModuleUnregisterTypeLib(const ServerModule& module, RegistrationScope scope)
 {
     UniqueBstr path;
     ComRef<ITypeLib> library;
@@ -123,7 +136,7 @@ HRESULT ModuleUnregisterTypeLib(const ServerModule& module)
     TLIBATTR* attributes = nullptr;
     if (FAILED(library->GetLibAttr(&attributes)) || !attributes)
         return hr;
-    CallPlatformUnregister(*attributes);
+    CallPlatformUnregister(*attributes, scope);
     library->ReleaseTLibAttr(attributes);
     return hr;
 }

@@ -8,13 +8,16 @@
 
 struct ServerModule;
 
+// Where a registration goes: the machine's classes, or the current user's.
+enum class RegistrationScope { Machine, User };
+
 // Loads the library without registering it. On success `path` receives the
 // file it came from and `library` a reference; both belong to the caller.
 HRESULT ModuleLoadTypeLib(const ServerModule& module, BSTR* path, ITypeLib** library);
-HRESULT ModuleRegisterTypeLib(const ServerModule& module);
+HRESULT ModuleRegisterTypeLib(const ServerModule& module, RegistrationScope scope = RegistrationScope::Machine);
 // The code of loading the library; what the platform's removal answers is
 // not reported (a library that was not registered is already removed).
-HRESULT ModuleUnregisterTypeLib(const ServerModule& module);
+HRESULT ModuleUnregisterTypeLib(const ServerModule& module, RegistrationScope scope = RegistrationScope::Machine);
 
 // Units of `path` up to and including its last '\\', '/' or ':'; 0 if none.
 DWORD HelpDirLength(const wchar_t* path);

@@ -1,6 +1,7 @@
 // The DLL's entry point and exported functions.
 
 #include "registration/ServerRegistration.h"
+#include "registration/UserInstallation.h"
 #include "server/ClassTable.h"
 #include "server/ServerModule.h"
 
@@ -33,4 +34,9 @@ extern "C" HRESULT WINAPI DllRegisterServer()
 extern "C" HRESULT WINAPI DllUnregisterServer()
 {
     return UnregisterServer(*g_module);
+}
+
+extern "C" HRESULT WINAPI DllInstall(BOOL install, LPCWSTR commandLine)
+{
+    return InstallServer(*g_module, install, commandLine);
 }

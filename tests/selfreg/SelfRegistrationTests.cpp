@@ -28,12 +28,23 @@ const std::string ServerKeys[] = {
     ProgId + ".1", ProgId, "CLSID\\" + Clsid, "TypeLib\\" + LibId, "Component Categories\\" + CatId,
 };
 
-std::string RegistrySnapshot()
+// The server's keys below root\classes, each labelled as under HKCR.
+std::string RegistrySnapshot(HKEY root = HKEY_CLASSES_ROOT, const std::string& classes = "")
 {
     std::string text;
     for (const auto& key : ServerKeys)
-        text += SnapshotKey(HKEY_CLASSES_ROOT, key, "HKCR\\" + key);
+        text += SnapshotKey(root, classes + key, "HKCR\\" + key);
     return SortedLines(text);
+}
+
+std::string UserSnapshot()
+{
+    return RegistrySnapshot(HKEY_CURRENT_USER, "Software\\Classes\\");
+}
+
+std::string MachineSnapshot()
+{
+    return RegistrySnapshot(HKEY_LOCAL_MACHINE, "Software\\Classes\\");
 }
 
 std::string CategoryLines()
@@ -191,6 +202,31 @@ TEST_F(SelfRegistration, ALibraryFileBesideAServerWithoutOneIsRegistered)
 
     ASSERT_EQ(Regsvr32(L"/u", copy), Regsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
+}
+
+// regsvr32 /n /i:user writes the user's classes only, and takes them away
+// again; a command line it does not know changes nothing.
+TEST_F(SelfRegistration, PerUserInstallationWritesTheUsersClassesOnly)
+{
+    const std::wstring server = BuiltServer();
+    const std::string machine = MachineSnapshot();
+    const std::string userBefore = UserSnapshot();
+    ASSERT_TRUE(userBefore.empty() || userBefore == SortedLines(CategoryLines())) << userBefore;
+
+    EXPECT_NE(Regsvr32(L"/n /i:everyone", server), Regsvr32Success);
+    EXPECT_NE(Regsvr32(L"/u /n /i:everyone", server), Regsvr32Success);
+    EXPECT_EQ(UserSnapshot(), userBefore);
+    EXPECT_EQ(MachineSnapshot(), machine);
+
+    ASSERT_EQ(Regsvr32(L"/n /i:user", server), Regsvr32Success);
+    EXPECT_EQ(UserSnapshot(), Registered(server));
+    EXPECT_EQ(MachineSnapshot(), machine) << "nothing may go to the machine's classes";
+
+    ASSERT_EQ(Regsvr32(L"/u /n /i:user", server), Regsvr32Success);
+    EXPECT_EQ(UserSnapshot(), SortedLines(CategoryLines())) << "only the user's category may stay";
+    EXPECT_EQ(MachineSnapshot(), machine);
+    EXPECT_EQ(Regsvr32(L"/u /n /i:user", server), Regsvr32Success);
+    RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + ServerKeys[4]).c_str());
 }
 
 // Run in a process of its own: the categories manager must never have been

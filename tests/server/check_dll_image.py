@@ -8,7 +8,7 @@ import unittest
 import pefile
 
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "OLE32.DLL", "OLEAUT32.DLL"}
-EXPORTS = {1: "DllCanUnloadNow", 2: "DllGetClassObject", 3: "DllRegisterServer", 4: "DllUnregisterServer"}
+EXPORTS = {1: "DllCanUnloadNow", 2: "DllGetClassObject", 3: "DllRegisterServer", 4: "DllUnregisterServer", 5: "DllInstall"}
 SPANISH_MODERN = 0x0C0A
 MAX_IMAGE_BYTES = 32 * 1024
 # The registry script, byte for byte: one tab per level, CR LF after every

@@ -1,0 +1,158 @@
+#include "registration/UserInstallation.h"
+
+#include <olectl.h>
+
+#include "registration/LocalizationCategory.h"
+#include "registration/OwnedKey.h"
+#include "registration/ServerRegistration.h"
+#include "registration/TypeLibRegistration.h"
+#include "registration/Win32Result.h"
+#include "server/Guids.h"
+#include "server/ServerModule.h"
+
+namespace {
+
+inline constexpr wchar_t UserClassesKeyName[] = L"Software\\Classes";
+inline constexpr wchar_t CategoriesKeyName[] = L"Component Categories\\";
+// The manager's own form for a description's locale: hexadecimal digits.
+inline constexpr wchar_t DescriptionValueName[] = L"409";
+constexpr int KeyPathCapacity = 160;
+
+// HKEY_CLASSES_ROOT stands for the user's own classes while it lives. The
+// categories manager does not follow the redirection: the category and the
+// enrolment are written here directly.
+class UserClassesRedirect {
+public:
+    UserClassesRedirect()
+    {
+        HKEY classes = nullptr;
+        status_ = RegCreateKeyExW(HKEY_CURRENT_USER, UserClassesKeyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &classes, nullptr);
+        if (status_ != ERROR_SUCCESS)
+            return;
+        key_.Adopt(classes);
+        status_ = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes);
+    }
+    UserClassesRedirect(const UserClassesRedirect&) = delete;
+    UserClassesRedirect& operator=(const UserClassesRedirect&) = delete;
+    ~UserClassesRedirect()
+    {
+        if (status_ == ERROR_SUCCESS)
+            RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    }
+
+    HRESULT Status() const { return FromWin32Status(status_); }
+
+private:
+    OwnedKey key_;
+    LONG status_ = ERROR_SUCCESS;
+};
+
+// `prefix` followed by the text of `id` and `suffix`.
+bool KeyPath(wchar_t (&path)[KeyPathCapacity], const wchar_t* prefix, REFGUID id, const wchar_t* suffix)
+{
+    lstrcpyW(path, prefix);
+    if (StringFromGUID2(id, path + lstrlenW(path), GuidTextCapacity) == 0)
+        return false;
+    lstrcatW(path, suffix);
+    return true;
+}
+
+HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
+{
+    HKEY created = nullptr;
+    const LONG status =
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr);
+    if (status == ERROR_SUCCESS)
+        key.Adopt(created);
+    return FromWin32Status(status);
+}
+
+HRESULT WriteCategory()
+{
+    wchar_t path[KeyPathCapacity];
+    if (!KeyPath(path, CategoriesKeyName, LocalizationCategory::catid, L""))
+        return E_UNEXPECTED;
+    OwnedKey category;
+    const HRESULT hr = CreateClassesKey(path, category);
+    if (FAILED(hr))
+        return hr;
+    const DWORD bytes = sizeof LocalizationCategory::description;
+    return FromWin32Status(RegSetValueExW(category.Get(), DescriptionValueName, 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(LocalizationCategory::description), bytes));
+}
+
+bool EnrolmentPath(wchar_t (&path)[KeyPathCapacity])
+{
+    wchar_t categoryName[GuidTextCapacity];
+    if (StringFromGUID2(LocalizationCategory::catid, categoryName, GuidTextCapacity) == 0 ||
+        !KeyPath(path, ClassesKeyName, CLSID_VrlDiscoverySpanishResources, L"\\"))
+        return false;
+    lstrcatW(path, ImplementedCategoriesKeyName);
+    lstrcatW(path, L"\\");
+    lstrcatW(path, categoryName);
+    return true;
+}
+
+HRESULT WriteEnrolment()
+{
+    wchar_t path[KeyPathCapacity];
+    if (!EnrolmentPath(path))
+        return E_UNEXPECTED;
+    OwnedKey enrolment;
+    return CreateClassesKey(path, enrolment);
+}
+
+HRESULT RemoveEnrolment()
+{
+    wchar_t path[KeyPathCapacity];
+    if (!EnrolmentPath(path))
+        return E_UNEXPECTED;
+    const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path);
+    RemoveEmptyImplementedCategories(CLSID_VrlDiscoverySpanishResources);
+    return status == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32Status(status);
+}
+
+HRESULT RegisterForUser(const ServerModule& module)
+{
+    const UserClassesRedirect redirect;
+    HRESULT hr = redirect.Status();
+    if (SUCCEEDED(hr))
+        hr = ModuleRegisterServer(module, false);
+    if (SUCCEEDED(hr))
+        hr = ModuleRegisterTypeLib(module, RegistrationScope::User);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(WriteCategory()) || FAILED(WriteEnrolment()))
+        return SELFREG_E_CLASS;
+    return S_OK;
+}
+
+// The same order as for the machine: the enrolment first, so that the
+// script's removal finds the class key without it.
+HRESULT UnregisterForUser(const ServerModule& module)
+{
+    const UserClassesRedirect redirect;
+    const HRESULT redirected = redirect.Status();
+    if (FAILED(redirected))
+        return redirected;
+    const HRESULT enrolment = RemoveEnrolment();
+    HRESULT hr = ModuleUnregisterServer(module, false);
+    const HRESULT library = ModuleUnregisterTypeLib(module, RegistrationScope::User);
+    if (SUCCEEDED(hr))
+        hr = library;
+    if (FAILED(enrolment))
+        return SELFREG_E_CLASS;
+    return SUCCEEDED(hr) ? S_OK : hr;
+}
+
+}  // namespace
+
+HRESULT InstallServer(const ServerModule& module, BOOL install, const wchar_t* commandLine)
+{
+    if (!commandLine || commandLine[0] == L'\0')
+        return install ? RegisterServer(module) : UnregisterServer(module);
+    if (lstrcmpiW(commandLine, UserInstallCommand) != 0)
+        return E_INVALIDARG;
+    return install ? RegisterForUser(module) : UnregisterForUser(module);
+}
