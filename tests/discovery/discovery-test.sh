@@ -9,7 +9,8 @@
 # serialised on the same lock as the late-bound client test, and whatever this
 # script added is removed even when a step fails.
 set -uo pipefail
-: "${VRL_WINE:?}" "${VRL_BIN:?}" "${VRL_WINEVM_STATE:?}"
+: "${VRL_BIN:?}" "${VRL_SOURCE:?}"
+source "$VRL_SOURCE/tests/wine-prefix.sh"
 discover=$1
 
 readonly catid='{8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}'
@@ -21,14 +22,10 @@ readonly progid='VrlDiscoveryResES.SpanishResources'
 readonly missing_clsid='{0D15C0E5-7E57-4A11-8000-00000000F11E}'
 readonly foreign_clsid='{0D15C0E5-7E57-4A11-8000-000000000D11}'
 readonly manager_clsid='{0002E005-0000-0000-C000-000000000046}'
-windows_path() { local unix=$1; printf 'Z:%s' "${unix//\//\\}"; }
 dll=$(windows_path "$VRL_BIN/VrlDiscoveryResES.dll")
-wine() { "$VRL_WINE" -- "$@"; }
 
 work=$(mktemp -d "$PWD/discovery.XXXXXX") || exit 1
-lock=${TMPDIR:-/tmp}/vrl-latebinding-$(printf '%s' "$VRL_WINEVM_STATE" | md5sum | cut -c1-16).lock
-exec 9>"$lock"
-flock 9
+lock_prefix
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -91,10 +88,10 @@ cleanup() {
       printf '[-HKEY_CLASSES_ROOT\\CLSID\\%s\\Implemented Categories]\r\n\r\n' "$manager_clsid"
     fi
   } | reg_import remove || fail "registrations not removed"
-  local key
-  for key in "HKCR\\CLSID\\$clsid" "HKCR\\CLSID\\$missing_clsid" "HKCR\\CLSID\\$foreign_clsid" "$(enrolment_key "$manager_clsid")"; do
-    if wine reg query "$key" >/dev/null 2>&1; then fail "$key is still there"; fi
-  done
+  # What is left enrolled shows in one more run.
+  run after
+  grep -qF "No language servers found in category $catid" "$work/after.out" \
+    || fail "enrolments left behind: $(cat "$work/after.out")"
   rm -rf "$work"
 }
 
@@ -228,4 +225,7 @@ register_server || fail "server not registered"
 check_spanish_server
 enrol_broken_classes || fail "broken classes not enrolled"
 check_broken_classes
-cat "$work/broken.out"
+for name in plain texts broken; do
+  printf -- '--- vrl-discover %s\n' "$name"
+  cat "$work/$name.out"
+done

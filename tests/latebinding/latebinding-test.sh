@@ -9,20 +9,17 @@
 # serialised on a lock named after the guest, and whatever this script added
 # is removed even when a step fails.
 set -uo pipefail
-: "${VRL_WINE:?}" "${VRL_BIN:?}" "${VRL_SOURCE:?}" "${VRL_WINEVM_STATE:?}"
+: "${VRL_BIN:?}" "${VRL_SOURCE:?}"
+source "$VRL_SOURCE/tests/wine-prefix.sh"
 registrar=$1
 
 readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
 readonly progid='VrlDiscoveryResES.SpanishResources'
-windows_path() { local unix=$1; printf 'Z:%s' "${unix//\//\\}"; }
 dll=$(windows_path "$VRL_BIN/VrlDiscoveryResES.dll")
 sibling=$(windows_path "$VRL_BIN/vrllocale.tlb")
-wine() { "$VRL_WINE" -- "$@"; }
 
 work=$(mktemp -d "$PWD/latebinding.XXXXXX") || exit 1
-lock=${TMPDIR:-/tmp}/vrl-latebinding-$(printf '%s' "$VRL_WINEVM_STATE" | md5sum | cut -c1-16).lock
-exec 9>"$lock"
-flock 9
+lock_prefix
 
 # .reg text doubles every backslash inside a string.
 reg_string() { local text=$1; printf '"%s"' "${text//\\/\\\\}"; }
