@@ -10,18 +10,16 @@
 # serialised on a lock named after the guest, and whatever this script added
 # is removed even when a step fails.
 set -uo pipefail
-: "${VRL_WINE:?}" "${VRL_BIN:?}" "${VRL_SOURCE:?}" "${VRL_WINEVM_STATE:?}"
+: "${VRL_BIN:?}" "${VRL_SOURCE:?}"
+source "$VRL_SOURCE/tests/wine-prefix.sh"
 registrar=$1
 
 readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
-windows_path() { local unix=$1; printf 'Z:%s' "${unix//\//\\}"; }
 dll=$(windows_path "$VRL_BIN/VrlDiscoveryResES.dll")
 sibling=$(windows_path "$VRL_BIN/vrllocale.tlb")
-wine() { "$VRL_WINE" -- "$@"; }
 
 work=$(mktemp -d "$PWD/latebinding.XXXXXX") || exit 1
-source "$VRL_SOURCE/tests/run-in-shared-prefix.sh"
-take_prefix_lock
+lock_prefix
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

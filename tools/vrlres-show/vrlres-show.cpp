@@ -14,43 +14,11 @@
 
 #include "server/Guids.h"
 #include "server/Ownership.h"
+#include "tools/console/ConsoleText.h"
 #include "vrllocale.h"
 
 namespace {
 constexpr LONG kLastStringId = 0xFFFF;
-
-void WriteUtf8(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-// Quotes a text and makes control characters visible, so that trailing
-// blanks and line breaks show.
-std::wstring Visible(BSTR text)
-{
-    std::wstring shown = L"\"";
-    for (UINT i = 0; i < SysStringLen(text); ++i) {
-        switch (text[i]) {
-        case L'\r': shown += L"\\r"; break;
-        case L'\n': shown += L"\\n"; break;
-        case L'\t': shown += L"\\t"; break;
-        case L'"': shown += L"\\\""; break;
-        default: shown += text[i];
-        }
-    }
-    return shown + L"\"";
-}
-
-std::wstring Hex(HRESULT result)
-{
-    wchar_t buffer[16];
-    wsprintfW(buffer, L"0x%08lX", static_cast<unsigned long>(result));
-    return buffer;
-}
 
 using TextGetter = HRESULT (STDMETHODCALLTYPE ILocaleResources::*)(BSTR*);
 

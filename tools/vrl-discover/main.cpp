@@ -1,0 +1,101 @@
+// vrl-discover: lists the language servers of the instrument-discovery control
+// as the control finds them, through the localization component category.
+//
+//   vrl-discover.exe [--texts] [--json]
+//
+// Exit codes: 0 when the category was read (also when it lists nothing),
+// 1 when the platform's category manager cannot be used, 2 for a usage error.
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cwchar>
+
+#include "server/Guids.h"
+#include "tools/console/ConsoleText.h"
+#include "tools/vrl-discover/CategoryScan.h"
+#include "tools/vrl-discover/Reports.h"
+
+namespace {
+
+constexpr int kRan = 0;
+constexpr int kPlatformFailed = 1;
+constexpr int kUsageError = 2;
+
+constexpr wchar_t kUsage[] =
+    L"Usage: vrl-discover [--texts] [--json]\n"
+    L"Lists the language servers enrolled in the component category of the\n"
+    L"instrument-discovery control's localization resources: for each class its\n"
+    L"CLSID, ProgID and server file, and the language name, language ids and\n"
+    L"version its object reports. A class that cannot be created or asked is\n"
+    L"listed with the failing step and its HRESULT.\n"
+    L"\n"
+    L"  --texts  also every text of the server's string table, as GetString gives it\n"
+    L"  --json   one JSON document instead of text\n"
+    L"  --help   this text\n"
+    L"\n"
+    L"Output is UTF-8. Exit codes: 0 the category was read (even when it lists\n"
+    L"nothing), 1 the component category manager cannot be used, 2 usage error.\n";
+
+struct Options {
+    TextsWanted texts = TextsWanted::No;
+    bool json = false;
+    bool help = false;
+};
+
+bool Is(const wchar_t* argument, const wchar_t* option)
+{
+    return std::wcscmp(argument, option) == 0;
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (Is(argv[i], L"--texts")) {
+            options.texts = TextsWanted::Yes;
+        } else if (Is(argv[i], L"--json")) {
+            options.json = true;
+        } else if (Is(argv[i], L"--help") || Is(argv[i], L"-h") || Is(argv[i], L"/?")) {
+            options.help = true;
+        } else {
+            WriteUtf8(L"vrl-discover: unknown argument \"" + std::wstring(argv[i]) + L"\"\n", STD_ERROR_HANDLE);
+            return false;
+        }
+    }
+    return true;
+}
+
+int Discover(const Options& options)
+{
+    CategoryListing listing;
+    const HRESULT result = ScanCategory(CATID_LocalizationCategory, options.texts, listing);
+    if (FAILED(result)) {
+        WriteUtf8(L"vrl-discover: the component category manager cannot be used: " + Hex(result) + L"\n", STD_ERROR_HANDLE);
+        return kPlatformFailed;
+    }
+    WriteUtf8(options.json ? JsonReport(listing, options.texts) : PlainReport(listing, options.texts));
+    return kRan;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        WriteUtf8(kUsage, STD_ERROR_HANDLE);
+        return kUsageError;
+    }
+    if (options.help) {
+        WriteUtf8(kUsage);
+        return kRan;
+    }
+    const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(initialised)) {
+        WriteUtf8(L"vrl-discover: CoInitializeEx failed: " + Hex(initialised) + L"\n", STD_ERROR_HANDLE);
+        return kPlatformFailed;
+    }
+    const int status = Discover(options);
+    CoUninitialize();
+    return status;
+}
