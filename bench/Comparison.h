@@ -15,7 +15,7 @@ struct ComparisonResult {
     const char* baseline;
     double measuredSecondsPerCall;
     double baselineSecondsPerCall;
-    double goal; // the ratio not to exceed; 0 when the figure is only reported
+    double goal;  // the ratio not to exceed; 0 when the figure is only reported
 
     double Ratio() const { return measuredSecondsPerCall / baselineSecondsPerCall; }
     bool HasGoal() const { return goal > 0; }

@@ -54,9 +54,10 @@ int main()
     if (FAILED(ModuleStart(nullptr, GetModuleHandleW(nullptr))) || !kTwoProcessorLayout.multiHeap)
         return kSetupFailed;
     const ComparisonResult results[] = {
-        Compare("2 threads x CreateInstance + Release, multi-heap (4 extra heaps)",
-                [] { TwoThreadsOn(kTwoProcessorLayout); }, "the same, single-heap", [] { TwoThreadsOn(kSingleHeap); },
-                kRepetition, kReportedOnly),
+        Compare(
+            "2 threads x CreateInstance + Release, multi-heap (4 extra heaps)",
+            [] { TwoThreadsOn(kTwoProcessorLayout); }, "the same, single-heap", [] { TwoThreadsOn(kSingleHeap); },
+            kRepetition, kReportedOnly),
     };
     ModuleStop();
     if (creationFailures != 0) {

@@ -52,7 +52,8 @@ std::string GeneratedScript(int keys)
     std::string text = "HKCR\r\n{\r\n\tNoRemove Bench\r\n\t{\r\n";
     for (int i = 0; i < keys; ++i) {
         const std::string name = "Key" + std::to_string(i);
-        text += "\t\t" + name + " = s 'Value of " + name + "'\r\n\t\t{\r\n\t\t\tval Named = s 'Named value'\r\n\t\t}\r\n";
+        text +=
+            "\t\t" + name + " = s 'Value of " + name + "'\r\n\t\t{\r\n\t\t\tval Named = s 'Named value'\r\n\t\t}\r\n";
     }
     return text + "\t}\r\n}\r\n";
 }
@@ -95,9 +96,17 @@ void DirectRegistration()
     CreateWithDefault(classKey + "\\InprocServer32", kModulePath, "ThreadingModel", "Apartment");
     CreateWithDefault(classKey + "\\TypeLib", "{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}");
     const std::string deepestFirst[] = {
-        versioned + "\\CLSID", versioned, progId + "\\CLSID", progId + "\\CurVer", progId,
-        classKey + "\\ProgID", classKey + "\\VersionIndependentProgID", classKey + "\\Programmable",
-        classKey + "\\InprocServer32", classKey + "\\TypeLib", classKey,
+        versioned + "\\CLSID",
+        versioned,
+        progId + "\\CLSID",
+        progId + "\\CurVer",
+        progId,
+        classKey + "\\ProgID",
+        classKey + "\\VersionIndependentProgID",
+        classKey + "\\Programmable",
+        classKey + "\\InprocServer32",
+        classKey + "\\TypeLib",
+        classKey,
     };
     for (const auto& path : deepestFirst)
         RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
@@ -145,12 +154,13 @@ int main()
     ScriptRun largeRun(GeneratedScript(kKeysPerScript * kScaleFactor));
 
     const ComparisonResult results[] = {
-        Compare("server script: register + unregister", [&serverRun] { serverRun(); },
-                "the same keys and values made and deleted with direct registry calls", DirectRegistration,
-                kScriptRepetition, kScriptGoal),
-        Compare("script of 200 keys: register + unregister", [&largeRun] { largeRun(); }, "script of 20 keys",
-                [&smallRun] { smallRun(); },
-                kScaleRepetition, kLinearGoal),
+        Compare(
+            "server script: register + unregister", [&serverRun] { serverRun(); },
+            "the same keys and values made and deleted with direct registry calls", DirectRegistration,
+            kScriptRepetition, kScriptGoal),
+        Compare(
+            "script of 200 keys: register + unregister", [&largeRun] { largeRun(); }, "script of 20 keys",
+            [&smallRun] { smallRun(); }, kScaleRepetition, kLinearGoal),
     };
     std::printf("Fastest of several passes, both sides alternating, below a redirected HKEY_CLASSES_ROOT.\n\n");
     PrintTable(results, static_cast<int>(sizeof results / sizeof results[0]));

@@ -50,7 +50,11 @@ bool Wrong(const char* what)
 class ComInitialization {
 public:
     ComInitialization() : result_(CoInitialize(nullptr)) {}
-    ~ComInitialization() { if (SUCCEEDED(result_)) CoUninitialize(); }
+    ~ComInitialization()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
     HRESULT Result() const { return result_; }
 
 private:
@@ -110,7 +114,7 @@ HRESULT InvokeGetString(IDispatch* dispatch, DISPID getStringId, VARIANT* text)
 bool SameText(BSTR text, const wchar_t* expected, int expectedLength)
 {
     return text && static_cast<int>(SysStringLen(text)) == expectedLength &&
-           std::wmemcmp(text, expected, expectedLength) == 0;
+        std::wmemcmp(text, expected, expectedLength) == 0;
 }
 
 // The figures mean nothing unless every side does its work: each is called
@@ -146,7 +150,7 @@ bool AnswersAgree(ServerUnderBench& server)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main()
 {

@@ -54,7 +54,8 @@ bool SurvivesAnsiRoundTrip(const wchar_t* text)
 {
     char ansi[AnsiPathCapacity];
     BOOL usedDefault = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi, AnsiPathCapacity, nullptr, &usedDefault) <= 0 ||
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi, AnsiPathCapacity, nullptr, &usedDefault) <=
+            0 ||
         usedDefault)
         return false;
     ModulePathBuffer back;

@@ -29,18 +29,21 @@ LONG DeleteKeyTree(HKEY parent, const char* name)
 bool KeyHasSubkeys(HKEY key)
 {
     DWORD subkeys = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr);
     return subkeys != 0;
 }
 
 bool KeyHasValues(HKEY key)
 {
     DWORD values = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
         return false;
     if (values != 1)
         return values != 0;
     char name[ScriptTokenCapacity];
     DWORD capacity = ScriptTokenCapacity;
-    return RegEnumValueA(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS && name[0] != '\0';
+    return RegEnumValueA(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        name[0] != '\0';
 }

@@ -20,8 +20,7 @@ wchar_t* CopyToTaskMemory(const wchar_t* text)
 }  // namespace
 
 ReplacementMap::ReplacementMap()
-    : pairs_(static_cast<Pair**>(ModuleAlloc(InitialCapacity * sizeof(Pair*)))),
-      capacity_(InitialCapacity)
+    : pairs_(static_cast<Pair**>(ModuleAlloc(InitialCapacity * sizeof(Pair*)))), capacity_(InitialCapacity)
 {
 }
 

@@ -115,10 +115,7 @@ private:
     }
 
     // Only a key item may own a block.
-    HRESULT RefuseBlock() const
-    {
-        return IsBlockOpener(token_) ? DISP_E_EXCEPTION : S_OK;
-    }
+    HRESULT RefuseBlock() const { return IsBlockOpener(token_) ? DISP_E_EXCEPTION : S_OK; }
 
     HRESULT HandleValueItem()
     {

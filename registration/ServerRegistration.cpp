@@ -12,7 +12,6 @@
 
 namespace {
 
-
 bool IsSelected(const ClassEntry& entry)
 {
     return !entry.objectDescription || !entry.objectDescription();

@@ -11,7 +11,7 @@ struct ValueTypeRow {
 
 inline constexpr ValueTypeRow ValueTypeTable[] = {
     {"S", VT_BSTR},  // written as REG_SZ
-    {"D", VT_UI4},   // written as REG_DWORD
-    {"B", VT_UI1},   // written as REG_BINARY
+    {"D", VT_UI4},  // written as REG_DWORD
+    {"B", VT_UI1},  // written as REG_BINARY
     {nullptr, VT_EMPTY},
 };

@@ -45,7 +45,8 @@ HRESULT WriteNumber(HKEY key, const char* name, const char* text)
     if (FAILED(hr))
         return hr;
     const DWORD stored = number;
-    return FromWin32Status(RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored));
+    return FromWin32Status(
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored));
 }
 
 }  // namespace
@@ -65,15 +66,9 @@ HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token
         return hr;
 
     switch (variantType) {
-    case VT_BSTR:
-        hr = FromWin32Status(WriteString(key, name, text));
-        break;
-    case VT_UI1:
-        hr = WriteBinary(key, name, text);
-        break;
-    default:
-        hr = WriteNumber(key, name, text);
-        break;
+    case VT_BSTR: hr = FromWin32Status(WriteString(key, name, text)); break;
+    case VT_UI1: hr = WriteBinary(key, name, text); break;
+    default: hr = WriteNumber(key, name, text); break;
     }
     if (FAILED(hr))
         return hr;

@@ -18,13 +18,5 @@ struct LocaleConstants {
 // The reported language is Spanish (LANG_SPANISH) with sublanguage 1
 // (SUBLANG_SPANISH), whatever language the resources are stored under.
 inline constexpr LocaleConstants kLocaleConstants = {
-    L"1.0.0.0",
-    L"Arial",
-    L"Spanish",
-    L".\\Help\\VrlDiscoveryES.hlp",
-    8,
-    1,
-    34,
-    LANG_SPANISH,
-    SUBLANG_SPANISH,
+    L"1.0.0.0", L"Arial", L"Spanish", L".\\Help\\VrlDiscoveryES.hlp", 8, 1, 34, LANG_SPANISH, SUBLANG_SPANISH,
 };

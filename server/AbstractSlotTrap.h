@@ -7,6 +7,6 @@
 #include <windows.h>
 
 // The exit code of a process ended by the trap.
-inline constexpr UINT kAbstractSlotExitCode = 0xC0000025; // STATUS_NONCONTINUABLE_EXCEPTION
+inline constexpr UINT kAbstractSlotExitCode = 0xC0000025;  // STATUS_NONCONTINUABLE_EXCEPTION
 
 [[noreturn]] ULONG AbstractSlotTrap();

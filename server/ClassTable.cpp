@@ -24,7 +24,7 @@ void NoClassInit(BOOL)
 }
 
 constinit ClassEntry g_classTable[] = {
-    {&CLSID_VrlDiscoverySpanishResources, UpdateResourceClassRegistry, CreateClassFactory,
-     CreateResourceObject, nullptr, NoObjectDescription, NoCategoryMap, NoClassInit},
+    {&CLSID_VrlDiscoverySpanishResources, UpdateResourceClassRegistry, CreateClassFactory, CreateResourceObject,
+     nullptr, NoObjectDescription, NoCategoryMap, NoClassInit},
     {},
 };

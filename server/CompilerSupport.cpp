@@ -54,5 +54,4 @@ void __cxa_pure_virtual()
 {
     AbstractSlotTrap();
 }
-
 }

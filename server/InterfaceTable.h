@@ -15,9 +15,9 @@ inline constexpr InterfaceResolver kOffsetRow = &OffsetRow;
 inline constexpr InterfaceResolver kEndOfTable = nullptr;
 
 struct InterfaceTableRow {
-    const IID* iid;           // null: a candidate for every IID
-    DWORD_PTR data;           // offset of the interface, or the resolver's value
-    InterfaceResolver kind;   // kOffsetRow, a resolver, or kEndOfTable
+    const IID* iid;  // null: a candidate for every IID
+    DWORD_PTR data;  // offset of the interface, or the resolver's value
+    InterfaceResolver kind;  // kOffsetRow, a resolver, or kEndOfTable
 };
 
 #include "server/Guids.h"

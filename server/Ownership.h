@@ -29,10 +29,25 @@ public:
     Interface* operator->() const { return pointer_; }
     explicit operator bool() const { return pointer_ != nullptr; }
     // Out parameter for a call that hands over a new reference.
-    Interface** Put() { Reset(); return &pointer_; }
+    Interface** Put()
+    {
+        Reset();
+        return &pointer_;
+    }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-    Interface* Detach() { Interface* p = pointer_; pointer_ = nullptr; return p; }
-    void Reset() { if (pointer_) { pointer_->Release(); pointer_ = nullptr; } }
+    Interface* Detach()
+    {
+        Interface* p = pointer_;
+        pointer_ = nullptr;
+        return p;
+    }
+    void Reset()
+    {
+        if (pointer_) {
+            pointer_->Release();
+            pointer_ = nullptr;
+        }
+    }
 
 private:
     Interface* pointer_ = nullptr;
@@ -48,8 +63,18 @@ public:
     ~UniqueBstr() { SysFreeString(value_); }
 
     BSTR Get() const { return value_; }
-    BSTR* Put() { SysFreeString(value_); value_ = nullptr; return &value_; }
-    BSTR Detach() { BSTR v = value_; value_ = nullptr; return v; }
+    BSTR* Put()
+    {
+        SysFreeString(value_);
+        value_ = nullptr;
+        return &value_;
+    }
+    BSTR Detach()
+    {
+        BSTR v = value_;
+        value_ = nullptr;
+        return v;
+    }
 
 private:
     BSTR value_ = nullptr;
@@ -66,9 +91,23 @@ public:
     ~TaskMemory() { CoTaskMemFree(pointer_); }
 
     T* Get() const { return pointer_; }
-    T** Put() { CoTaskMemFree(pointer_); pointer_ = nullptr; return &pointer_; }
-    T* Detach() { T* p = pointer_; pointer_ = nullptr; return p; }
-    void Reset(T* adopted = nullptr) { CoTaskMemFree(pointer_); pointer_ = adopted; }
+    T** Put()
+    {
+        CoTaskMemFree(pointer_);
+        pointer_ = nullptr;
+        return &pointer_;
+    }
+    T* Detach()
+    {
+        T* p = pointer_;
+        pointer_ = nullptr;
+        return p;
+    }
+    void Reset(T* adopted = nullptr)
+    {
+        CoTaskMemFree(pointer_);
+        pointer_ = adopted;
+    }
 
 private:
     T* pointer_ = nullptr;
@@ -81,7 +120,11 @@ public:
     explicit LoadedModule(HMODULE adopted) : module_(adopted) {}
     LoadedModule(const LoadedModule&) = delete;
     LoadedModule& operator=(const LoadedModule&) = delete;
-    ~LoadedModule() { if (module_) FreeLibrary(module_); }
+    ~LoadedModule()
+    {
+        if (module_)
+            FreeLibrary(module_);
+    }
 
     HMODULE Get() const { return module_; }
     explicit operator bool() const { return module_ != nullptr; }

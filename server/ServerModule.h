@@ -80,5 +80,11 @@ inline void ModuleFree(void* block)
         HeapFree(g_module->mainHeap, 0, block);
 }
 
-inline void ModuleAddLock() { InterlockedIncrement(&g_module->lockCount); }
-inline void ModuleReleaseLock() { InterlockedDecrement(&g_module->lockCount); }
+inline void ModuleAddLock()
+{
+    InterlockedIncrement(&g_module->lockCount);
+}
+inline void ModuleReleaseLock()
+{
+    InterlockedDecrement(&g_module->lockCount);
+}

@@ -9,5 +9,5 @@ HRESULT DispatchGetTypeInfoCount(IDispatch* self, UINT* count);
 HRESULT DispatchGetTypeInfo(IDispatch* self, UINT index, LCID lcid, ITypeInfo** typeInfo);
 HRESULT DispatchGetIDsOfNames(IDispatch* self, REFIID riid, LPOLESTR* names, UINT nameCount, LCID lcid,
                               DISPID* memberIds);
-HRESULT DispatchInvoke(IDispatch* self, DISPID memberId, REFIID riid, LCID lcid, WORD flags,
-                       DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError);
+HRESULT DispatchInvoke(IDispatch* self, DISPID memberId, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* parameters,
+                       VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError);

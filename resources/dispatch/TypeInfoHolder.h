@@ -8,8 +8,8 @@
 
 // One member name of the type information, in its own function order.
 struct NameCacheEntry {
-    BSTR name;      // owned; null when the name could not be read
-    LONG length;    // SysStringLen(name)
+    BSTR name;  // owned; null when the name could not be read
+    LONG length;  // SysStringLen(name)
     DISPID memberId;
 };
 

@@ -28,21 +28,25 @@ constexpr LONG kMemberCount = 13;
 constexpr LONG kSizeLabelId = 452;
 constexpr DISPID kFirstParameter = 0;
 
-size_t TerminationListLength() {
+size_t TerminationListLength()
+{
     size_t length = 0;
-    for (TerminationNode* node = g_module->terminationList; node; node = node->next) ++length;
+    for (TerminationNode* node = g_module->terminationList; node; node = node->next)
+        ++length;
     return length;
 }
 
 // One module life per test, as the server's module would have it.
 class DispatchSupport : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(isolatedRoot.Active());
         ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         EXPECT_EQ(ModuleStop(), S_OK);
         const TypeInfoHolder& holder = LocaleResourcesTypeInfo();
         EXPECT_EQ(holder.typeInfo, nullptr);
@@ -51,12 +55,14 @@ protected:
         EXPECT_EQ(holder.cleanupQueued, 0);
     }
 
-    HRESULT IdOf(const wchar_t* name, DISPID* id) {
+    HRESULT IdOf(const wchar_t* name, DISPID* id)
+    {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
         return DispatchGetIDsOfNames(&object, IID_NULL, names, 1, kEnglishUs, id);
     }
 
-    HRESULT Call(DISPID member, VARIANT* arguments, UINT argumentCount, VARIANT* result, EXCEPINFO* exception) {
+    HRESULT Call(DISPID member, VARIANT* arguments, UINT argumentCount, VARIANT* result, EXCEPINFO* exception)
+    {
         DISPPARAMS parameters{arguments, nullptr, argumentCount, 0};
         UINT argumentError = 0;
         return DispatchInvoke(&object, member, IID_NULL, kEnglishUs, DISPATCH_METHOD, &parameters, result, exception,
@@ -69,7 +75,8 @@ protected:
 
 class BothLibrariesRegistered : public DispatchSupport {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(sibling.Result(), S_OK);
         ASSERT_EQ(server.Result(), S_OK);
         DispatchSupport::SetUp();
@@ -79,7 +86,8 @@ protected:
     RegisteredTypeLib server{L"VrlDiscoveryResES.tlb"};
 };
 
-TEST_F(BothLibrariesRegistered, GetTypeInfoIgnoresItsIndexAndAddsAReference) {
+TEST_F(BothLibrariesRegistered, GetTypeInfoIgnoresItsIndexAndAddsAReference)
+{
     UINT count = 0;
     EXPECT_EQ(DispatchGetTypeInfoCount(&object, &count), S_OK);
     EXPECT_EQ(count, 1u);
@@ -105,7 +113,8 @@ TEST_F(BothLibrariesRegistered, GetTypeInfoIgnoresItsIndexAndAddsAReference) {
     first->ReleaseTypeAttr(attributes);
 }
 
-TEST_F(BothLibrariesRegistered, LateBoundCallsReachTheObject) {
+TEST_F(BothLibrariesRegistered, LateBoundCallsReachTheObject)
+{
     DISPID id = DISPID_UNKNOWN;
     ASSERT_EQ(IdOf(L"GetString", &id), S_OK);
     EXPECT_EQ(id, kGetStringId);
@@ -136,7 +145,8 @@ TEST_F(BothLibrariesRegistered, LateBoundCallsReachTheObject) {
     SysFreeString(exception.bstrHelpFile);
 }
 
-TEST_F(BothLibrariesRegistered, MemberNamesComeFromTheCacheInExactCase) {
+TEST_F(BothLibrariesRegistered, MemberNamesComeFromTheCacheInExactCase)
+{
     DISPID untouched = DISPID_UNKNOWN;
     EXPECT_EQ(DispatchGetIDsOfNames(&object, IID_NULL, nullptr, 0, kEnglishUs, &untouched), S_OK);
     EXPECT_EQ(untouched, DISPID_UNKNOWN);
@@ -162,7 +172,8 @@ TEST_F(BothLibrariesRegistered, MemberNamesComeFromTheCacheInExactCase) {
     EXPECT_EQ(IdOf(L"NoSuchMember", &id), DISP_E_UNKNOWNNAME);
 }
 
-TEST_F(BothLibrariesRegistered, OnlyTheFirstNameIsAMember) {
+TEST_F(BothLibrariesRegistered, OnlyTheFirstNameIsAMember)
+{
     LPOLESTR withParameter[] = {const_cast<LPOLESTR>(L"GetString"), const_cast<LPOLESTR>(L"id")};
     DISPID ids[2] = {DISPID_UNKNOWN, DISPID_UNKNOWN};
     EXPECT_EQ(DispatchGetIDsOfNames(&object, IID_NULL, withParameter, 2, kEnglishUs, ids), S_OK);
@@ -181,7 +192,8 @@ TEST_F(BothLibrariesRegistered, OnlyTheFirstNameIsAMember) {
 volatile LONG typeLibraryLoads = 0;
 decltype(&LoadRegTypeLib) realLoadRegTypeLib = nullptr;
 
-HRESULT WINAPI CountedLoadRegTypeLib(REFGUID library, WORD major, WORD minor, LCID lcid, ITypeLib** loaded) {
+HRESULT WINAPI CountedLoadRegTypeLib(REFGUID library, WORD major, WORD minor, LCID lcid, ITypeLib** loaded)
+{
     constexpr DWORD kHoldUpMilliseconds = 50;
     InterlockedIncrement(&typeLibraryLoads);
     Sleep(kHoldUpMilliseconds);
@@ -194,7 +206,8 @@ struct FirstCall {
     DISPID id;
 };
 
-DWORD WINAPI FirstGetIDsOfNamesOnThread(void* context) {
+DWORD WINAPI FirstGetIDsOfNamesOnThread(void* context)
+{
     auto* call = static_cast<FirstCall*>(context);
     WaitForSingleObject(call->start, INFINITE);
     FakeLocaleResources object;
@@ -203,7 +216,8 @@ DWORD WINAPI FirstGetIDsOfNamesOnThread(void* context) {
     return 0;
 }
 
-TEST_F(BothLibrariesRegistered, LoadedOnceWhenThreadsMakeTheirFirstCallTogether) {
+TEST_F(BothLibrariesRegistered, LoadedOnceWhenThreadsMakeTheirFirstCallTogether)
+{
     constexpr size_t kThreads = 8;
     ImportPatch patch(GetModuleHandleW(nullptr), "oleaut32.dll", "LoadRegTypeLib",
                       reinterpret_cast<const void*>(&CountedLoadRegTypeLib));
@@ -215,10 +229,12 @@ TEST_F(BothLibrariesRegistered, LoadedOnceWhenThreadsMakeTheirFirstCallTogether)
     ASSERT_NE(start, nullptr);
     std::vector<FirstCall> calls(kThreads, FirstCall{start, E_UNEXPECTED, DISPID_UNKNOWN});
     std::vector<HANDLE> threads;
-    for (auto& call : calls) threads.push_back(CreateThread(nullptr, 0, FirstGetIDsOfNamesOnThread, &call, 0, nullptr));
+    for (auto& call : calls)
+        threads.push_back(CreateThread(nullptr, 0, FirstGetIDsOfNamesOnThread, &call, 0, nullptr));
     SetEvent(start);
     WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
-    for (HANDLE thread : threads) CloseHandle(thread);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
     CloseHandle(start);
 
     EXPECT_EQ(typeLibraryLoads, 1) << "the type information must be loaded exactly once";
@@ -234,7 +250,8 @@ TEST_F(BothLibrariesRegistered, LoadedOnceWhenThreadsMakeTheirFirstCallTogether)
 // found: neither registered nor in the working or executable folder.
 class SiblingNotRegistered : public DispatchSupport {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(server.Result(), S_OK);
         wchar_t folder[MAX_PATH];
         ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, folder), 0u);
@@ -244,7 +261,8 @@ protected:
         DispatchSupport::SetUp();
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         DispatchSupport::TearDown();
         SetCurrentDirectoryW(workingFolder.c_str());
     }
@@ -253,7 +271,8 @@ protected:
     std::wstring workingFolder;
 };
 
-TEST_F(SiblingNotRegistered, EveryLateBoundCallFailsWithoutGrowingTheTerminationList) {
+TEST_F(SiblingNotRegistered, EveryLateBoundCallFailsWithoutGrowingTheTerminationList)
+{
     constexpr int kAttempts = 5;
     HRESULT firstFailure = S_OK;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -261,7 +280,8 @@ TEST_F(SiblingNotRegistered, EveryLateBoundCallFailsWithoutGrowingTheTermination
         HRESULT hr = DispatchGetTypeInfo(&object, 0, kEnglishUs, &typeInfo);
         EXPECT_TRUE(FAILED(hr));
         EXPECT_EQ(typeInfo, nullptr);
-        if (attempt == 0) firstFailure = hr;
+        if (attempt == 0)
+            firstFailure = hr;
         EXPECT_EQ(hr, firstFailure);
 
         DISPID id = DISPID_UNKNOWN;
@@ -279,7 +299,8 @@ TEST_F(SiblingNotRegistered, EveryLateBoundCallFailsWithoutGrowingTheTermination
     std::printf("late binding without the imported library: 0x%08lX\n", static_cast<unsigned long>(firstFailure));
 }
 
-TEST_F(DispatchSupport, WithoutTheServerLibraryTheLoadFailureIsReturned) {
+TEST_F(DispatchSupport, WithoutTheServerLibraryTheLoadFailureIsReturned)
+{
     ITypeInfo* typeInfo = nullptr;
     EXPECT_EQ(DispatchGetTypeInfo(&object, 0, kEnglishUs, &typeInfo), TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(typeInfo, nullptr);

@@ -3,7 +3,8 @@
 #include "server/Ownership.h"
 
 IsolatedClassesRoot::IsolatedClassesRoot()
-    : path_(L"Software\\VrlDispatchTests\\" + std::to_wstring(GetCurrentProcessId())) {
+    : path_(L"Software\\VrlDispatchTests\\" + std::to_wstring(GetCurrentProcessId()))
+{
     if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) !=
         ERROR_SUCCESS) {
         key_ = nullptr;
@@ -15,34 +16,42 @@ IsolatedClassesRoot::IsolatedClassesRoot()
     }
 }
 
-IsolatedClassesRoot::~IsolatedClassesRoot() {
-    if (!key_) return;
+IsolatedClassesRoot::~IsolatedClassesRoot()
+{
+    if (!key_)
+        return;
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     RegCloseKey(key_);
     RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
 }
 
-RegisteredTypeLib::RegisteredTypeLib(const wchar_t* fileName) {
+RegisteredTypeLib::RegisteredTypeLib(const wchar_t* fileName)
+{
     wchar_t fullPath[MAX_PATH];
-    if (!GetFullPathNameW(fileName, MAX_PATH, fullPath, nullptr)) return;
+    if (!GetFullPathNameW(fileName, MAX_PATH, fullPath, nullptr))
+        return;
     ComRef<ITypeLib> library;
     result_ = LoadTypeLibEx(fullPath, REGKIND_NONE, library.Put());
-    if (FAILED(result_)) return;
+    if (FAILED(result_))
+        return;
     TLIBATTR* attributes = nullptr;
     result_ = library->GetLibAttr(&attributes);
-    if (FAILED(result_)) return;
+    if (FAILED(result_))
+        return;
     attributes_ = *attributes;
     library->ReleaseTLibAttr(attributes);
     result_ = RegisterTypeLib(library.Get(), fullPath, nullptr);
 }
 
-RegisteredTypeLib::~RegisteredTypeLib() {
+RegisteredTypeLib::~RegisteredTypeLib()
+{
     if (SUCCEEDED(result_))
         UnRegisterTypeLib(attributes_.guid, attributes_.wMajorVerNum, attributes_.wMinorVerNum, attributes_.lcid,
                           attributes_.syskind);
 }
 
-std::wstring ExecutableFolder() {
+std::wstring ExecutableFolder()
+{
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path, length);

@@ -18,9 +18,7 @@ class ServerTypeLibFile : public ::testing::Test {
 protected:
     // The working folder is the build's bin folder, which also holds the
     // imported library, so the class's reference resolves without registration.
-    void SetUp() override {
-        ASSERT_EQ(LoadTypeLibEx(L"VrlDiscoveryResES.tlb", REGKIND_NONE, library.Put()), S_OK);
-    }
+    void SetUp() override { ASSERT_EQ(LoadTypeLibEx(L"VrlDiscoveryResES.tlb", REGKIND_NONE, library.Put()), S_OK); }
 
     ComRef<ITypeLib> library;
 };
@@ -32,16 +30,19 @@ struct TypeAttributes {
     WORD implementedCount;
 };
 
-TypeAttributes ReadAttributes(ITypeInfo* typeInfo) {
+TypeAttributes ReadAttributes(ITypeInfo* typeInfo)
+{
     TYPEATTR* attributes = nullptr;
     EXPECT_EQ(typeInfo->GetTypeAttr(&attributes), S_OK);
-    if (!attributes) return {};
+    if (!attributes)
+        return {};
     TypeAttributes copy{attributes->typekind, attributes->wTypeFlags, attributes->guid, attributes->cImplTypes};
     typeInfo->ReleaseTypeAttr(attributes);
     return copy;
 }
 
-TEST_F(ServerTypeLibFile, LibraryAttributes) {
+TEST_F(ServerTypeLibFile, LibraryAttributes)
+{
     TLIBATTR* attributes = nullptr;
     ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
     EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_VRLDISCOVERYRESESLib));
@@ -63,7 +64,8 @@ TEST_F(ServerTypeLibFile, LibraryAttributes) {
     EXPECT_EQ(library->GetTypeInfoCount(), 1u);
 }
 
-TEST_F(ServerTypeLibFile, TheOneClass) {
+TEST_F(ServerTypeLibFile, TheOneClass)
+{
     ComRef<ITypeInfo> coclass;
     ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_VrlDiscoverySpanishResources, coclass.Put()), S_OK);
     TypeAttributes attributes = ReadAttributes(coclass.Get());
@@ -81,7 +83,8 @@ TEST_F(ServerTypeLibFile, TheOneClass) {
     EXPECT_EQ(implFlags, IMPLTYPEFLAG_FDEFAULT);
 }
 
-TEST_F(ServerTypeLibFile, InterfaceIsReferredToNotCopied) {
+TEST_F(ServerTypeLibFile, InterfaceIsReferredToNotCopied)
+{
     ComRef<ITypeInfo> copied;
     EXPECT_EQ(library->GetTypeInfoOfGuid(IID_ILocaleResources, copied.Put()), TYPE_E_ELEMENTNOTFOUND);
 

@@ -62,7 +62,7 @@ bool Report(const char* step, const wchar_t* file, HRESULT result)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {

@@ -67,7 +67,8 @@ void WalkRegistration(const std::string& name, const std::function<HRESULT()>& a
         // not found by the map's lookup, and the expansion then reports an
         // unknown reference: DISP_E_EXCEPTION rather than E_OUTOFMEMORY.
         if (injected) {
-            EXPECT_TRUE(IsOneOf(hr, {E_OUTOFMEMORY, DISP_E_EXCEPTION})) << name << ", allocation " << n << " failing: " << Hex(hr);
+            EXPECT_TRUE(IsOneOf(hr, {E_OUTOFMEMORY, DISP_E_EXCEPTION}))
+                << name << ", allocation " << n << " failing: " << Hex(hr);
             EXPECT_EQ(area.Snapshot(), before) << name << ", allocation " << n << " failing: registry changed";
         } else {
             EXPECT_EQ(hr, S_OK) << name;
@@ -98,9 +99,9 @@ TEST(EngineAllocationFailures, RegisterAndUnregisterTheClassScript)
     const std::string registered = area.Snapshot();
     ASSERT_NE(registered, unregistered);
 
-    WalkRegistration("register", [] { return ApplyWithModule(kClassScript, true); }, unregistered, registered,
-                     afterRemoval);
-    WalkRegistration("unregister", [] { return ApplyWithModule(kClassScript, false); }, registered, unregistered,
-                     registeredOnce);
+    WalkRegistration(
+        "register", [] { return ApplyWithModule(kClassScript, true); }, unregistered, registered, afterRemoval);
+    WalkRegistration(
+        "unregister", [] { return ApplyWithModule(kClassScript, false); }, registered, unregistered, registeredOnce);
     area.Reset();
 }

@@ -87,7 +87,8 @@ TEST(DbcsEngine, KeyNamesWithBackslashTrailBytesAreOneLevelDeep)
     const std::string script = "HKCU { " + table + " = s '" + table + "' { val " + table + " = s 'x' } }";
     EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Register)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(),
-              SortedLines("HKCU\\" + table + "\nHKCU\\" + table + " [] S " + table + "\nHKCU\\" + table + " [" + table + "] S x"));
+              SortedLines("HKCU\\" + table + "\nHKCU\\" + table + " [] S " + table + "\nHKCU\\" + table + " [" + table +
+                          "] S x"));
     EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Unregister)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 }

@@ -24,14 +24,15 @@ struct EngineCase {
 constexpr Mode Reg = Mode::Register;
 constexpr Mode Unreg = Mode::Unregister;
 
-const char ClassScript[] =
-    "HKCR { NoRemove CLSID { ForceRemove {G} = s 'x' { InprocServer32 = s 'p' { val ThreadingModel = s 'Apartment' } } } }";
+const char ClassScript[] = "HKCR { NoRemove CLSID { ForceRemove {G} = s 'x' { InprocServer32 = s 'p' { val "
+                           "ThreadingModel = s 'Apartment' } } } }";
 
 const EngineCase Cases[] = {
     // Values and their types.
     {"default string value", nullptr, "HKCR { K = s 'text' }", Reg, S_OK, "HKCR\\K\nHKCR\\K [] S text"},
     {"number", nullptr, "HKCU { K { val N = d '12' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] D 12"},
-    {"binary pairs, first digit high", nullptr, "HKCU { K { val N = b '0A1b' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] B 0a1b"},
+    {"binary pairs, first digit high", nullptr, "HKCU { K { val N = b '0A1b' } }", Reg, S_OK,
+     "HKCU\\K\nHKCU\\K [N] B 0a1b"},
     {"binary, non-digits count as 0", nullptr, "HKCU { K { val N = b 'zF' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] B 0f"},
     {"empty binary", nullptr, "HKCU { K { val N = b '' } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [N] B "},
     {"odd binary fails and rolls back", nullptr, "HKCU { K { val N = b 'ABC' } }", Reg, E_FAIL, ""},
@@ -41,7 +42,8 @@ const EngineCase Cases[] = {
     {"type letters in any case", nullptr, "HKCU { K = S 'x' { val A = D '1' val B = B '01' } }", Reg, S_OK,
      "HKCU\\K\nHKCU\\K [] S x\nHKCU\\K [A] D 1\nHKCU\\K [B] B 01"},
     {"value in a root body", nullptr, "HKCU { val V = s 'x' }", Reg, S_OK, "HKCU [V] S x"},
-    {"%MODULE% in a quoted value", nullptr, "HKCU { K = s '%module%' }", Reg, S_OK, "HKCU\\K\nHKCU\\K [] S C:\\x\\y.dll"},
+    {"%MODULE% in a quoted value", nullptr, "HKCU { K = s '%module%' }", Reg, S_OK,
+     "HKCU\\K\nHKCU\\K [] S C:\\x\\y.dll"},
 
     // Structure errors.
     {"unknown root", nullptr, "HKXX { }", Reg, DISP_E_EXCEPTION, ""},
@@ -57,8 +59,7 @@ const EngineCase Cases[] = {
     {"empty script", nullptr, "", Reg, S_OK, ""},
     {"blanks only", nullptr, " \r\n", Reg, DISP_E_EXCEPTION, ""},
     {"blanks after the last block", nullptr, "HKCU { A }\r\n\t ", Reg, S_OK, "HKCU\\A"},
-    {"two root blocks, the second fails", nullptr, "HKCU { A } HKCR { B { val V = b 'ABC' } }", Reg, E_FAIL,
-     "HKCU\\A"},
+    {"two root blocks, the second fails", nullptr, "HKCU { A } HKCR { B { val V = b 'ABC' } }", Reg, E_FAIL, "HKCU\\A"},
     {"two root blocks, the second has an unknown root", nullptr, "HKCU { A } HKXX { B }", Reg, DISP_E_EXCEPTION,
      "HKCU\\A"},
     {"every redirected root", nullptr,
@@ -72,8 +73,8 @@ const EngineCase Cases[] = {
      "HKCU { ForceRemove K = s 'x' { New } }", Reg, S_OK, "HKCU\\K\nHKCU\\K [] S x\nHKCU\\K\\New"},
     {"ForceRemove leaves a protected key", "HKCR { CLSID { Existing } }", "HKCR { ForceRemove clsid { New } }", Reg,
      S_OK, "HKCR\\CLSID\nHKCR\\CLSID\\Existing\nHKCR\\CLSID\\New"},
-    {"Delete removes a subtree and creates nothing", "HKCU { K { Sub } L }", "HKCU { Delete K = s 'x' M }", Reg,
-     S_OK, "HKCU\\L\nHKCU\\M"},
+    {"Delete removes a subtree and creates nothing", "HKCU { K { Sub } L }", "HKCU { Delete K = s 'x' M }", Reg, S_OK,
+     "HKCU\\L\nHKCU\\M"},
     {"Delete leaves a protected key", "HKCR { TypeLib { T } }", "HKCR { Delete TYPELIB }", Reg, S_OK,
      "HKCR\\TypeLib\nHKCR\\TypeLib\\T"},
     {"Delete is a plain key when removing", "HKCU { K }", "HKCU { Delete K }", Unreg, S_OK, ""},
@@ -96,8 +97,8 @@ const EngineCase Cases[] = {
     {"an unlisted subkey keeps its key", "HKCU { K { Listed Unlisted } }", "HKCU { K { Listed } }", Unreg, S_OK,
      "HKCU\\K\nHKCU\\K\\Unlisted"},
     {"unlisted values do not keep a key", "HKCU { K { val V = s 'v' } }", "HKCU { K { } }", Unreg, S_OK, ""},
-    {"a key with content but no block does not swallow the next item", "HKCU { K { Sub } L }",
-     "HKCU { K = s 'x' L }", Unreg, S_OK, "HKCU\\K\nHKCU\\K\\Sub"},
+    {"a key with content but no block does not swallow the next item", "HKCU { K { Sub } L }", "HKCU { K = s 'x' L }",
+     Unreg, S_OK, "HKCU\\K\nHKCU\\K\\Sub"},
     {"a key with values but no block does not swallow the next item", "HKCU { K { val V = s 'v' } L M }",
      "HKCU { K L M }", Unreg, S_OK, ""},
     {"absent mode ends after a block", "HKCU { Present }", "HKCU { Missing { Present } Present }", Unreg, S_OK, ""},
@@ -105,8 +106,8 @@ const EngineCase Cases[] = {
      S_OK, ""},
     {"absent mode reaches into nested bodies", "HKCU { Present }", "HKCU { Missing { Present { val V = s 'x' } } }",
      Unreg, S_OK, "HKCU\\Present"},
-    {"a value in a root body is removed", "HKCU { val V = s 'x' val W = s 'y' }", "HKCU { val V = s 'x' }", Unreg,
-     S_OK, "HKCU [W] S y"},
+    {"a value in a root body is removed", "HKCU { val V = s 'x' val W = s 'y' }", "HKCU { val V = s 'x' }", Unreg, S_OK,
+     "HKCU [W] S y"},
     {"an empty key with a block", "HKCU { A B }", "HKCU { A { X } B }", Unreg, S_OK, ""},
 
     // Mended faults.

@@ -23,12 +23,20 @@ const TokenCase TokenCases[] = {
     {"abc'def", "abc'def|end"},
     {"'abc", "DISP_E_EXCEPTION"},
     {"'abc''", "DISP_E_EXCEPTION"},
-    {"a\x0b" "b c\x0c" "d", "a\x0b" "b|c\x0c" "d|end"},
+    {"a\x0b"
+     "b c\x0c"
+     "d",
+     "a\x0b"
+     "b|c\x0c"
+     "d|end"},
     {"\ta\r\nb  c", "a|b|c|end"},
     {"{ x = s 'y z' }", "{|x|=|s|y z|}|end"},
     {"{x}", "{x}|end"},
     {"'{ = }'", "{ = }|end"},
-    {"a\xa0" "b", "a\xa0" "b|end"},
+    {"a\xa0"
+     "b",
+     "a\xa0"
+     "b|end"},
 };
 
 TEST(ReadToken, SplitsTextIntoBareAndQuotedTokens)
@@ -170,12 +178,22 @@ TEST(LookupRootKey, FindsShortAndLongNamesInAnyCase)
         const char* name;
         HKEY key;
     } cases[] = {
-        {"hkcr", HKEY_CLASSES_ROOT},        {"HKCR", HKEY_CLASSES_ROOT},   {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-        {"HKCU", HKEY_CURRENT_USER},        {"HKLM", HKEY_LOCAL_MACHINE},  {"HKU", HKEY_USERS},
-        {"HKPD", HKEY_PERFORMANCE_DATA},    {"HKDD", HKEY_DYN_DATA},       {"HKCC", HKEY_CURRENT_CONFIG},
-        {"hkey_dyn_data", HKEY_DYN_DATA},   {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-        {"HKEY_USERS", HKEY_USERS},         {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
-        {"HKCR\\Software", nullptr},        {"HKC", nullptr},              {"HKCRX", nullptr},
+        {"hkcr", HKEY_CLASSES_ROOT},
+        {"HKCR", HKEY_CLASSES_ROOT},
+        {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {"HKCU", HKEY_CURRENT_USER},
+        {"HKLM", HKEY_LOCAL_MACHINE},
+        {"HKU", HKEY_USERS},
+        {"HKPD", HKEY_PERFORMANCE_DATA},
+        {"HKDD", HKEY_DYN_DATA},
+        {"HKCC", HKEY_CURRENT_CONFIG},
+        {"hkey_dyn_data", HKEY_DYN_DATA},
+        {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+        {"HKEY_USERS", HKEY_USERS},
+        {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
+        {"HKCR\\Software", nullptr},
+        {"HKC", nullptr},
+        {"HKCRX", nullptr},
         {"", nullptr},
     };
     for (const auto& c : cases)
@@ -188,9 +206,9 @@ TEST(LookupValueType, KnowsSDAndBInAnyCase)
         const char* letter;
         bool found;
         VARTYPE type;
-    } cases[] = {{"S", true, VT_BSTR}, {"s", true, VT_BSTR}, {"D", true, VT_UI4}, {"d", true, VT_UI4},
-                 {"B", true, VT_UI1},  {"b", true, VT_UI1},  {"sz", false, 0},    {"", false, 0},
-                 {"X", false, 0}};
+    } cases[] = {{"S", true, VT_BSTR}, {"s", true, VT_BSTR}, {"D", true, VT_UI4},
+                 {"d", true, VT_UI4},  {"B", true, VT_UI1},  {"b", true, VT_UI1},
+                 {"sz", false, 0},     {"", false, 0},       {"X", false, 0}};
     for (const auto& c : cases) {
         VARTYPE type = VT_EMPTY;
         EXPECT_EQ(ScriptParser::LookupValueType(c.letter, &type), c.found) << c.letter;

@@ -137,7 +137,8 @@ TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
             ++rollbacksChecked;
             if (FirstBlockLeftSomething(area, script)) {
                 ADD_FAILURE() << "script " << i << " failed with " << Hex(registered) << " but left:\n"
-                              << area.Snapshot() << "script:\n" << script;
+                              << area.Snapshot() << "script:\n"
+                              << script;
                 ++failures;
             }
         }

@@ -3,10 +3,52 @@
 namespace {
 
 const char* const Vocabulary[] = {
-    "{", "}", "{", "}", "=", "s", "d", "b", "S", "x", "val", "Val", "ForceRemove", "Delete", "NoRemove", "K", "L",
-    "'q'", "'0A1b'", "'12'", "'4294967296'", "'x y'", "''", "'it''s'", "'ABC'", "'%MODULE%'", "%MODULE%", "%%",
-    "%", "'", "A\\B", "{G}", "CLSID", "TypeLib", "HKCU", "HKCR", "HKLM", "HKU", "HKCC", "HKDD", "HKEY_CLASSES_ROOT",
-    "\t", "\r\n", "'{'", "'}'", "'='",
+    "{",
+    "}",
+    "{",
+    "}",
+    "=",
+    "s",
+    "d",
+    "b",
+    "S",
+    "x",
+    "val",
+    "Val",
+    "ForceRemove",
+    "Delete",
+    "NoRemove",
+    "K",
+    "L",
+    "'q'",
+    "'0A1b'",
+    "'12'",
+    "'4294967296'",
+    "'x y'",
+    "''",
+    "'it''s'",
+    "'ABC'",
+    "'%MODULE%'",
+    "%MODULE%",
+    "%%",
+    "%",
+    "'",
+    "A\\B",
+    "{G}",
+    "CLSID",
+    "TypeLib",
+    "HKCU",
+    "HKCR",
+    "HKLM",
+    "HKU",
+    "HKCC",
+    "HKDD",
+    "HKEY_CLASSES_ROOT",
+    "\t",
+    "\r\n",
+    "'{'",
+    "'}'",
+    "'='",
 };
 constexpr std::uint32_t VocabularySize = sizeof Vocabulary / sizeof Vocabulary[0];
 
@@ -35,7 +77,8 @@ std::vector<std::string> SplitTokens(const std::string& script)
             break;
         std::string::size_type end = i + 1;
         if (script[i] == '\'') {
-            while (end < script.size() && !(script[end] == '\'' && (end + 1 >= script.size() || script[end + 1] != '\'')))
+            while (end < script.size() &&
+                   !(script[end] == '\'' && (end + 1 >= script.size() || script[end + 1] != '\'')))
                 end += script[end] == '\'' ? 2 : 1;
             end = end < script.size() ? end + 1 : end;
         } else {
@@ -65,25 +108,15 @@ std::string ScriptMutator::Next(const std::vector<std::string>& seeds)
         const auto size = static_cast<std::uint32_t>(tokens.size());
         const std::uint32_t at = Below(size);
         switch (Below(7)) {
-        case 0:
-            tokens.erase(tokens.begin() + at);
-            break;
-        case 1:
-            tokens.insert(tokens.begin() + at, tokens[at]);
-            break;
+        case 0: tokens.erase(tokens.begin() + at); break;
+        case 1: tokens.insert(tokens.begin() + at, tokens[at]); break;
         case 2:
             if (at + 1 < size)
                 std::swap(tokens[at], tokens[at + 1]);
             break;
-        case 3:
-            tokens[at] = Vocabulary[Below(VocabularySize)];
-            break;
-        case 4:
-            tokens.insert(tokens.begin() + at, Vocabulary[Below(VocabularySize)]);
-            break;
-        case 5:
-            tokens.resize(at + 1);
-            break;
+        case 3: tokens[at] = Vocabulary[Below(VocabularySize)]; break;
+        case 4: tokens.insert(tokens.begin() + at, Vocabulary[Below(VocabularySize)]); break;
+        case 5: tokens.resize(at + 1); break;
         default:
             if (!tokens[at].empty())
                 tokens[at][Below(static_cast<std::uint32_t>(tokens[at].size()))] =

@@ -31,7 +31,8 @@ void Require(bool condition, const std::string& what)
 HKEY CreateKey(HKEY parent, const std::string& path)
 {
     HKEY key = nullptr;
-    Require(RegCreateKeyExA(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS,
+    Require(RegCreateKeyExA(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+                ERROR_SUCCESS,
             "cannot create " + path);
     return key;
 }
@@ -41,10 +42,8 @@ std::string DescribeData(DWORD type, const BYTE* data, DWORD size)
     char buffer[8];
     std::string text;
     switch (type) {
-    case REG_SZ:
-        return "S " + std::string(reinterpret_cast<const char*>(data), size ? size - 1 : 0);
-    case REG_DWORD:
-        return "D " + std::to_string(*reinterpret_cast<const DWORD*>(data));
+    case REG_SZ: return "S " + std::string(reinterpret_cast<const char*>(data), size ? size - 1 : 0);
+    case REG_DWORD: return "D " + std::to_string(*reinterpret_cast<const DWORD*>(data));
     case REG_BINARY:
         text = "B ";
         for (DWORD i = 0; i < size; ++i) {
@@ -52,8 +51,7 @@ std::string DescribeData(DWORD type, const BYTE* data, DWORD size)
             text += buffer;
         }
         return text;
-    default:
-        return "type " + std::to_string(type);
+    default: return "type " + std::to_string(type);
     }
 }
 

@@ -46,8 +46,9 @@ constexpr ExpectedText kExpectedTexts[] = {
     {314, L"Agregar"},
     {315, L"Seleccionar direcci\u00F3n de instrumento por host"},
     {316, L"No utilizado (Etiqueta = 316)"},
-    {317, L"Nota: el host remoto debe ser un sistema basado en WinNT. Si tiene problemas al conectarse, "
-          L"compruebe sus permisos en el host remoto utilizando dcomcnfg.exe."},
+    {317,
+     L"Nota: el host remoto debe ser un sistema basado en WinNT. Si tiene problemas al conectarse, "
+     L"compruebe sus permisos en el host remoto utilizando dcomcnfg.exe."},
     {318, L"No utilizado (Etiqueta = 318)"},
     {319, L"Tipo de instrumento"},
     {320, L"No utilizado (Etiqueta = 320)"},
@@ -94,8 +95,9 @@ protected:
     {
         ASSERT_NE(ServerDll::Instance().Module(), nullptr);
         ComRef<IClassFactory> factory;
-        ASSERT_EQ(ServerDll::Instance().ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory,
-                                                    factory.PutVoid()), S_OK);
+        ASSERT_EQ(
+            ServerDll::Instance().ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()),
+            S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid()), S_OK);
     }
 
@@ -186,8 +188,16 @@ TEST_F(ResourceObjectTest, IdsWithoutTextGiveANullStringAndSuccess)
 {
     // Past 16 bits, and negative: each of the last five has the low 16 bits
     // of an id that holds a text.
-    const LONG beyond[] = {1001, 4096, 65535, 65536, -1, 0x100064, 0x101C4, -65436,
-                           static_cast<LONG>(0x80000064), static_cast<LONG>(0xFFFF01C4)};
+    const LONG beyond[] = {1001,
+                           4096,
+                           65535,
+                           65536,
+                           -1,
+                           0x100064,
+                           0x101C4,
+                           -65436,
+                           static_cast<LONG>(0x80000064),
+                           static_cast<LONG>(0xFFFF01C4)};
     int checked = 0;
     auto check = [&](LONG id) {
         BSTR text = reinterpret_cast<BSTR>(1);

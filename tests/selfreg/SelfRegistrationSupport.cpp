@@ -13,8 +13,8 @@ constexpr DWORD CannotStart = ~0u;
 
 std::string Convert(UINT codePage, const std::wstring& text)
 {
-    const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string converted(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), converted.data(), size, nullptr,
                         nullptr);
@@ -136,7 +136,7 @@ bool SameFile(const std::wstring& left, const std::wstring& right)
     BY_HANDLE_FILE_INFORMATION a{};
     BY_HANDLE_FILE_INFORMATION b{};
     return Identify(left, a) && Identify(right, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+        a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 std::string LineAfter(const std::string& output, const std::string& prefix)

@@ -50,7 +50,7 @@ std::string MachineSnapshot()
 std::string CategoryLines()
 {
     return "HKCR\\Component Categories\\" + CatId + "\n" + "HKCR\\Component Categories\\" + CatId +
-           " [409] S Varnel Instrument Discovery Control Localization Resources\n";
+        " [409] S Varnel Instrument Discovery Control Localization Resources\n";
 }
 
 // The registry after a registration of `server` whose library came from
@@ -188,8 +188,8 @@ TEST_F(SelfRegistration, ServersInAwkwardFoldersRegisterPathsToThemselves)
 TEST_F(SelfRegistration, ALibraryFileBesideAServerWithoutOneIsRegistered)
 {
     const ScratchFolder scratch(L"fallback");
-    const std::wstring copy = scratch.Copy(FolderOf(BuiltServer()) + L"without-typelib\\VrlDiscoveryResES.dll",
-                                           L"VrlDiscoveryResES.dll");
+    const std::wstring copy =
+        scratch.Copy(FolderOf(BuiltServer()) + L"without-typelib\\VrlDiscoveryResES.dll", L"VrlDiscoveryResES.dll");
     ITypeLib* library = nullptr;
     const HRESULT loaded = LoadTypeLibEx(copy.c_str(), REGKIND_NONE, &library);
     if (library)

@@ -45,8 +45,8 @@ TEST(HeapLayoutChoice, ExtraHeapsFollowTheProcessorTable)
         DWORD processors;
         DWORD heapMask;
     };
-    const Row table[] = {{2, 3}, {3, 3}, {4, 7}, {6, 7}, {7, 7}, {8, 15}, {15, 15}, {16, 31},
-                         {31, 31}, {32, 63}, {63, 63}};
+    const Row table[] = {{2, 3},   {3, 3},   {4, 7},   {6, 7},   {7, 7},  {8, 15},
+                         {15, 15}, {16, 31}, {31, 31}, {32, 63}, {63, 63}};
     for (const Row& row : table) {
         for (DWORD platform : {kWindows9x, kZeroedRecord}) {
             const HeapLayout layout = ChooseHeapLayout(platform, 4, row.processors);

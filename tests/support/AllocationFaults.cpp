@@ -34,8 +34,7 @@ struct RealFunctions {
     decltype(&CoTaskMemAlloc) taskAlloc = Real<decltype(&CoTaskMemAlloc)>(L"ole32.dll", "CoTaskMemAlloc");
     decltype(&CoTaskMemRealloc) taskRealloc = Real<decltype(&CoTaskMemRealloc)>(L"ole32.dll", "CoTaskMemRealloc");
     decltype(&SysAllocString) sysAlloc = Real<decltype(&SysAllocString)>(L"oleaut32.dll", "SysAllocString");
-    decltype(&SysAllocStringLen) sysAllocLen =
-        Real<decltype(&SysAllocStringLen)>(L"oleaut32.dll", "SysAllocStringLen");
+    decltype(&SysAllocStringLen) sysAllocLen = Real<decltype(&SysAllocStringLen)>(L"oleaut32.dll", "SysAllocStringLen");
     decltype(&SysAllocStringByteLen) sysAllocByteLen =
         Real<decltype(&SysAllocStringByteLen)>(L"oleaut32.dll", "SysAllocStringByteLen");
     decltype(&SysReAllocString) sysRealloc = Real<decltype(&SysReAllocString)>(L"oleaut32.dll", "SysReAllocString");

@@ -29,8 +29,8 @@ void** FindImportSlot(HMODULE module, const char* dll, const char* function)
     for (auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(module, imports.VirtualAddress); entry->Name; ++entry) {
         if (lstrcmpiA(At<const char>(module, entry->Name), dll) != 0)
             continue;
-        auto* names = At<IMAGE_THUNK_DATA>(module, entry->OriginalFirstThunk ? entry->OriginalFirstThunk
-                                                                              : entry->FirstThunk);
+        auto* names =
+            At<IMAGE_THUNK_DATA>(module, entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk);
         auto* slots = At<IMAGE_THUNK_DATA>(module, entry->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))

@@ -1,6 +1,8 @@
 #include "tests/support/TaskMemoryCount.h"
 
-TaskMemoryCount::TaskMemoryCount() : registered_(SUCCEEDED(CoRegisterMallocSpy(this))) {}
+TaskMemoryCount::TaskMemoryCount() : registered_(SUCCEEDED(CoRegisterMallocSpy(this)))
+{
+}
 
 TaskMemoryCount::~TaskMemoryCount()
 {

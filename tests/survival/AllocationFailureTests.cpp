@@ -178,12 +178,14 @@ std::vector<NamedOperation> TheOperations()
         {"LanguageName", TextOperation(&ILocaleResources::LanguageName, L"Spanish")},
         {"Version", TextOperation(&ILocaleResources::Version, L"1.0.0.0")},
         {"HelpFilePath", TextOperation(&ILocaleResources::HelpFilePath, L".\\Help\\VrlDiscoveryES.hlp")},
-        {"GetString", [](ILocaleResources* r) {
+        {"GetString",
+         [](ILocaleResources* r) {
              BSTR text = reinterpret_cast<BSTR>(1);
              const HRESULT hr = r->GetString(kSizeLabelId, &text);
              return CheckedText(hr, text, kSizeLabel);
          }},
-        {"GetString without text", [](ILocaleResources* r) {
+        {"GetString without text",
+         [](ILocaleResources* r) {
              BSTR text = reinterpret_cast<BSTR>(1);
              const HRESULT hr = r->GetString(kIdWithoutText, &text);
              return hr == S_OK && text ? E_UNEXPECTED : hr;
@@ -193,10 +195,23 @@ std::vector<NamedOperation> TheOperations()
         {"LocaleNumber3", number(&ILocaleResources::LocaleNumber3, LONG{34})},
         {"PrimaryLanguageId", number(&ILocaleResources::PrimaryLanguageId, SHORT{10})},
         {"SubLanguageId", number(&ILocaleResources::SubLanguageId, SHORT{1})},
-        {"Unsupported1", [unsupported](ILocaleResources* r) { LONG v; return unsupported(r->Unsupported1(1, 2, &v)); }},
-        {"Unsupported2", [unsupported](ILocaleResources* r) { LONG v; return unsupported(r->Unsupported2(1, 2, &v)); }},
-        {"Unsupported3", [unsupported](ILocaleResources* r) { LONG v; return unsupported(r->Unsupported3(1, &v)); }},
-        {"GetTypeInfoCount", [](ILocaleResources* r) {
+        {"Unsupported1",
+         [unsupported](ILocaleResources* r) {
+             LONG v;
+             return unsupported(r->Unsupported1(1, 2, &v));
+         }},
+        {"Unsupported2",
+         [unsupported](ILocaleResources* r) {
+             LONG v;
+             return unsupported(r->Unsupported2(1, 2, &v));
+         }},
+        {"Unsupported3",
+         [unsupported](ILocaleResources* r) {
+             LONG v;
+             return unsupported(r->Unsupported3(1, &v));
+         }},
+        {"GetTypeInfoCount",
+         [](ILocaleResources* r) {
              UINT count = 0;
              const HRESULT hr = r->GetTypeInfoCount(&count);
              return hr == S_OK && count != 1 ? E_UNEXPECTED : hr;
@@ -254,8 +269,8 @@ protected:
             // without what it could not get (the name cache): the scenario has
             // then checked the whole answer.
             if (injected)
-                EXPECT_TRUE(IsOneOf(hr, {E_OUTOFMEMORY, S_OK})) << name << ", allocation " << n << " failing: 0x"
-                                                          << std::hex << hr;
+                EXPECT_TRUE(IsOneOf(hr, {E_OUTOFMEMORY, S_OK}))
+                    << name << ", allocation " << n << " failing: 0x" << std::hex << hr;
             else
                 EXPECT_EQ(hr, S_OK) << name << ": the run without a failure";
             return injected;
@@ -272,19 +287,21 @@ protected:
 
 TEST_F(AllocationFailures, ClassObjectAndObjectCreation)
 {
-    EXPECT_EQ(Walk("DllGetClassObject", [](FreshServer& fresh) {
-                  ComRef<IClassFactory> factory;
-                  return fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid());
-              }),
+    EXPECT_EQ(Walk("DllGetClassObject",
+                   [](FreshServer& fresh) {
+                       ComRef<IClassFactory> factory;
+                       return fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory,
+                                                factory.PutVoid());
+                   }),
               1);
-    EXPECT_EQ(Walk("CreateInstance", [](FreshServer& fresh) {
-                  ComRef<ILocaleResources> object;
-                  return StandaloneObject(fresh, object);
-              }),
+    EXPECT_EQ(Walk("CreateInstance",
+                   [](FreshServer& fresh) {
+                       ComRef<ILocaleResources> object;
+                       return StandaloneObject(fresh, object);
+                   }),
               2);
-    EXPECT_EQ(Walk("CreateInstance aggregated", [](FreshServer& fresh) {
-                  return WithObject(fresh, true, [](ILocaleResources*) { return S_OK; });
-              }),
+    EXPECT_EQ(Walk("CreateInstance aggregated",
+                   [](FreshServer& fresh) { return WithObject(fresh, true, [](ILocaleResources*) { return S_OK; }); }),
               2);
     EXPECT_EQ(Walk("DllCanUnloadNow", [](FreshServer& fresh) { return fresh.CanUnload(); }), 0);
 }
@@ -294,9 +311,8 @@ TEST_F(AllocationFailures, EveryOperationStandaloneAndAggregated)
     for (const NamedOperation& operation : TheOperations()) {
         for (bool aggregated : {false, true}) {
             const std::string name = std::string(operation.name) + (aggregated ? " (aggregated)" : "");
-            const LONG allocations = Walk(name, [&](FreshServer& fresh) {
-                return WithObject(fresh, aggregated, operation.operation);
-            });
+            const LONG allocations =
+                Walk(name, [&](FreshServer& fresh) { return WithObject(fresh, aggregated, operation.operation); });
             EXPECT_GE(allocations, 2) << name << ": the factory and the object at least";
         }
     }

@@ -152,9 +152,9 @@ TEST_F(ServerLife, AStormOfCreationsAndReleasesEndsUnlocked)
         for (int round = 0; round < kStormRounds; ++round) {
             IUnknown* object = nullptr;
             const bool aggregated = (round + index) % 2 == 1;
-            const HRESULT hr = aggregated ? factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&object))
-                                          : factory->CreateInstance(nullptr, IID_ILocaleResources,
-                                                                    reinterpret_cast<void**>(&object));
+            const HRESULT hr = aggregated
+                ? factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&object))
+                : factory->CreateInstance(nullptr, IID_ILocaleResources, reinterpret_cast<void**>(&object));
             if (FAILED(hr) || !object) {
                 InterlockedIncrement(&failures);
                 continue;

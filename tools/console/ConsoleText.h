@@ -15,7 +15,10 @@ void WriteUtf8(const std::wstring& text, DWORD stream = STD_OUTPUT_HANDLE);
 // Quotes a text and makes control characters visible, so that trailing
 // blanks and line breaks show.
 std::wstring Visible(std::wstring_view text);
-inline std::wstring Visible(BSTR text) { return Visible(std::wstring_view(text, SysStringLen(text))); }
+inline std::wstring Visible(BSTR text)
+{
+    return Visible(std::wstring_view(text, SysStringLen(text)));
+}
 
 // 0x8007007E
 std::wstring Hex(HRESULT result);

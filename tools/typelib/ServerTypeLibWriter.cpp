@@ -8,81 +8,105 @@ namespace {
 // GetRefTypeOfImplType's index that names the other side of a dual interface.
 constexpr UINT otherSideOfDual = static_cast<UINT>(-1);
 
-HRESULT GetTypeKind(ITypeInfo* typeInfo, TYPEKIND* kind, WORD* typeFlags) {
+HRESULT GetTypeKind(ITypeInfo* typeInfo, TYPEKIND* kind, WORD* typeFlags)
+{
     TYPEATTR* attributes = nullptr;
     HRESULT hr = typeInfo->GetTypeAttr(&attributes);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     *kind = attributes->typekind;
     *typeFlags = attributes->wTypeFlags;
     typeInfo->ReleaseTypeAttr(attributes);
     return S_OK;
 }
 
-HRESULT DescribeLibrary(ICreateTypeLib2* library) {
+HRESULT DescribeLibrary(ICreateTypeLib2* library)
+{
     using namespace ServerTypeLibrary;
     HRESULT hr = library->SetName(const_cast<LPOLESTR>(libraryName));
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = library->SetGuid(libraryId);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = library->SetVersion(majorVersion, minorVersion);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = library->SetLcid(locale);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = library->SetLibFlags(libraryFlags);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return library->SetDocString(const_cast<LPOLESTR>(libraryHelpString));
 }
 
-HRESULT DescribeClass(ICreateTypeLib2* library, ITypeInfo* defaultInterface) {
+HRESULT DescribeClass(ICreateTypeLib2* library, ITypeInfo* defaultInterface)
+{
     using namespace ServerTypeLibrary;
     ComRef<ICreateTypeInfo> coclass;
     HRESULT hr = library->CreateTypeInfo(const_cast<LPOLESTR>(className), TKIND_COCLASS, coclass.Put());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = coclass->SetGuid(classId);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = coclass->SetTypeFlags(classTypeFlags);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = coclass->SetDocString(const_cast<LPOLESTR>(classHelpString));
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
 
     // A reference into the imported library, not a copy of the interface.
     HREFTYPE reference = 0;
     hr = coclass->AddRefTypeInfo(defaultInterface, &reference);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = coclass->AddImplType(0, reference);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = coclass->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return coclass->LayOut();
 }
 
 }  // namespace
 
-HRESULT GetDispatchSide(ITypeInfo* typeInfo, ITypeInfo** dispatchSide) {
+HRESULT GetDispatchSide(ITypeInfo* typeInfo, ITypeInfo** dispatchSide)
+{
     *dispatchSide = nullptr;
     TYPEKIND kind = TKIND_MAX;
     WORD typeFlags = 0;
     HRESULT hr = GetTypeKind(typeInfo, &kind, &typeFlags);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     if (kind == TKIND_DISPATCH) {
         typeInfo->AddRef();
         *dispatchSide = typeInfo;
         return S_OK;
     }
-    if (kind != TKIND_INTERFACE || !(typeFlags & TYPEFLAG_FDUAL)) return TYPE_E_WRONGTYPEKIND;
+    if (kind != TKIND_INTERFACE || !(typeFlags & TYPEFLAG_FDUAL))
+        return TYPE_E_WRONGTYPEKIND;
     HREFTYPE reference = 0;
     hr = typeInfo->GetRefTypeOfImplType(otherSideOfDual, &reference);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return typeInfo->GetRefTypeInfo(reference, dispatchSide);
 }
 
-HRESULT WriteServerTypeLib(ITypeInfo* localeResources, const wchar_t* outputPath) {
+HRESULT WriteServerTypeLib(ITypeInfo* localeResources, const wchar_t* outputPath)
+{
     ComRef<ICreateTypeLib2> library;
     HRESULT hr = CreateTypeLib2(ServerTypeLibrary::systemKind, outputPath, library.Put());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = DescribeLibrary(library.Get());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = DescribeClass(library.Get(), localeResources);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return library->SaveAllChanges();
 }

@@ -18,34 +18,42 @@ constexpr int exitSuccess = 0;
 constexpr int exitUsage = 1;
 constexpr int exitFailure = 2;
 
-int Fail(const char* step, HRESULT hr) {
+int Fail(const char* step, HRESULT hr)
+{
     std::fprintf(stderr, "vrl_typelib_builder: %s failed: 0x%08lX\n", step, static_cast<unsigned long>(hr));
     return exitFailure;
 }
 
-int Build(const wchar_t* importedPath, const wchar_t* outputPath) {
+int Build(const wchar_t* importedPath, const wchar_t* outputPath)
+{
     ComRef<ITypeLib> imported;
     HRESULT hr = LoadTypeLibEx(importedPath, REGKIND_NONE, imported.Put());
-    if (FAILED(hr)) return Fail("loading the imported library", hr);
+    if (FAILED(hr))
+        return Fail("loading the imported library", hr);
     ComRef<ITypeInfo> localeResources;
     hr = imported->GetTypeInfoOfGuid(IID_ILocaleResources, localeResources.Put());
-    if (FAILED(hr)) return Fail("finding ILocaleResources", hr);
+    if (FAILED(hr))
+        return Fail("finding ILocaleResources", hr);
     ComRef<ITypeInfo> dispatchSide;
     hr = GetDispatchSide(localeResources.Get(), dispatchSide.Put());
-    if (FAILED(hr)) return Fail("finding the dispatch side of ILocaleResources", hr);
+    if (FAILED(hr))
+        return Fail("finding the dispatch side of ILocaleResources", hr);
     hr = WriteServerTypeLib(dispatchSide.Get(), outputPath);
-    if (FAILED(hr)) return Fail("writing the library", hr);
+    if (FAILED(hr))
+        return Fail("writing the library", hr);
     return exitSuccess;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int wmain(int argc, wchar_t** argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb\n");
         return exitUsage;
     }
-    if (FAILED(CoInitialize(nullptr))) return Fail("CoInitialize", E_FAIL);
+    if (FAILED(CoInitialize(nullptr)))
+        return Fail("CoInitialize", E_FAIL);
     int result = Build(argv[1], argv[2]);
     CoUninitialize();
     return result;

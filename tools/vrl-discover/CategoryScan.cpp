@@ -40,13 +40,14 @@ std::wstring RegisteredProgId(const CLSID& clsid)
 std::wstring RegisteredServerFile(const std::wstring& clsid)
 {
     const std::wstring key = L"CLSID\\" + clsid + L"\\InprocServer32";
-    constexpr DWORD kStringTypes = RRF_RT_REG_SZ; // REG_EXPAND_SZ values come expanded
+    constexpr DWORD kStringTypes = RRF_RT_REG_SZ;  // REG_EXPAND_SZ values come expanded
     DWORD size = 0;
     if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, kStringTypes, nullptr, nullptr, &size) != ERROR_SUCCESS)
         return std::wstring();
     std::wstring path(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(path.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, kStringTypes, nullptr, path.data(), &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, kStringTypes, nullptr, path.data(), &size) !=
+        ERROR_SUCCESS)
         return std::wstring();
     path.resize(lstrlenW(path.c_str()));
     return path;
@@ -99,7 +100,8 @@ LanguageServer Probe(const CLSID& clsid, TextsWanted texts)
     server.serverFile = RegisteredServerFile(server.clsid);
 
     ComRef<ILocaleResources> resources;
-    const HRESULT created = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ILocaleResources, resources.PutVoid());
+    const HRESULT created =
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ILocaleResources, resources.PutVoid());
     if (FAILED(created)) {
         server.failure = {L"CoCreateInstance", created};
         return server;
@@ -114,14 +116,14 @@ LanguageServer Probe(const CLSID& clsid, TextsWanted texts)
     return server;
 }
 
-} // namespace
+}  // namespace
 
 HRESULT ScanCategory(const GUID& catid, TextsWanted texts, CategoryListing& listing)
 {
     listing.catid = GuidText(catid);
     ComRef<ICatInformation> categories;
-    HRESULT result = CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatInformation,
-                                      categories.PutVoid());
+    HRESULT result = CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_ICatInformation, categories.PutVoid());
     if (FAILED(result))
         return result;
 

@@ -9,8 +9,14 @@ namespace {
 constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
 constexpr wchar_t kFirstPrintable = 0x20;
 
-bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(wchar_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(wchar_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 void AppendEscaped(std::wstring& json, wchar_t unit)
 {
@@ -62,7 +68,8 @@ std::wstring Texts(const LanguageServer& server)
     const wchar_t* separator = L"\n";
     for (const ServerText& text : server.texts) {
         json += separator;
-        json += L"        {\"id\": " + std::to_wstring(text.id) + L", \"text\": " + (text.found ? String(text.text) : L"null") + L"}";
+        json += L"        {\"id\": " + std::to_wstring(text.id) + L", \"text\": " +
+            (text.found ? String(text.text) : L"null") + L"}";
         separator = L",\n";
     }
     json += server.texts.empty() ? L"]" : L"\n      ]";
@@ -88,12 +95,12 @@ std::wstring Server(const LanguageServer& server, TextsWanted texts)
     return json + L"\n    }";
 }
 
-} // namespace
+}  // namespace
 
 std::wstring JsonReport(const CategoryListing& listing, TextsWanted texts)
 {
     std::wstring json = L"{\n  \"category\": {\"catid\": " + String(listing.catid) + L", \"description\": " +
-                        StringOrNull(listing.description) + L"},\n  \"servers\": [";
+        StringOrNull(listing.description) + L"},\n  \"servers\": [";
     const wchar_t* separator = L"\n";
     for (const LanguageServer& server : listing.servers) {
         json += separator + Server(server, texts);

@@ -17,15 +17,15 @@ struct FailedStep {
 // One string-table id and what GetString gave for it.
 struct ServerText {
     LONG id = 0;
-    bool found = false; // false: GetString gave a null string
+    bool found = false;  // false: GetString gave a null string
     std::wstring text;
 };
 
 struct LanguageServer {
-    std::wstring clsid;      // "{...}"
-    std::wstring progId;     // empty when none is registered
-    std::wstring serverFile; // empty when none is registered
-    FailedStep failure;      // set when the object could not be created or asked
+    std::wstring clsid;  // "{...}"
+    std::wstring progId;  // empty when none is registered
+    std::wstring serverFile;  // empty when none is registered
+    FailedStep failure;  // set when the object could not be created or asked
 
     // What the object says; valid when there is no failure.
     std::wstring languageName;
@@ -39,7 +39,7 @@ struct LanguageServer {
 };
 
 struct CategoryListing {
-    std::wstring catid;       // "{...}"
-    std::wstring description; // empty when the category has none registered
+    std::wstring catid;  // "{...}"
+    std::wstring description;  // empty when the category has none registered
     std::vector<LanguageServer> servers;
 };

@@ -31,7 +31,7 @@ std::wstring ServerBlock(const LanguageServer& server, TextsWanted texts)
         return block + L"  Failed:        " + Failure(server.failure) + L"\n";
     block += L"  Language:      " + Visible(server.languageName) + L"\n";
     block += L"  Language ids:  " + std::to_wstring(server.primaryLanguageId) + L" (primary), " +
-             std::to_wstring(server.subLanguageId) + L" (sub)\n";
+        std::to_wstring(server.subLanguageId) + L" (sub)\n";
     block += L"  Version:       " + Visible(server.version) + L"\n";
     if (texts == TextsWanted::No)
         return block;
@@ -43,7 +43,7 @@ std::wstring ServerBlock(const LanguageServer& server, TextsWanted texts)
     return block;
 }
 
-} // namespace
+}  // namespace
 
 std::wstring PlainReport(const CategoryListing& listing, TextsWanted texts)
 {
@@ -58,6 +58,6 @@ std::wstring PlainReport(const CategoryListing& listing, TextsWanted texts)
             ++failed;
     }
     report += L"\n" + std::to_wstring(listing.servers.size()) + L" enrolled, " +
-              std::to_wstring(listing.servers.size() - failed) + L" working, " + std::to_wstring(failed) + L" failed.\n";
+        std::to_wstring(listing.servers.size() - failed) + L" working, " + std::to_wstring(failed) + L" failed.\n";
     return report;
 }

@@ -46,17 +46,19 @@ void CollectIds(HMODULE module, WORD block, WORD language, std::vector<LONG>& id
 
 BOOL CALLBACK CollectLanguage(HMODULE module, LPCWSTR, LPCWSTR name, WORD language, LONG_PTR walk)
 {
-    CollectIds(module, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)), language, reinterpret_cast<TableWalk*>(walk)->ids);
+    CollectIds(module, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)), language,
+               reinterpret_cast<TableWalk*>(walk)->ids);
     return TRUE;
 }
 
 // "No string table at all" is an empty table, not a failure.
 bool NoSuchResource(DWORD error)
 {
-    return error == ERROR_RESOURCE_DATA_NOT_FOUND || error == ERROR_RESOURCE_TYPE_NOT_FOUND || error == ERROR_RESOURCE_NAME_NOT_FOUND;
+    return error == ERROR_RESOURCE_DATA_NOT_FOUND || error == ERROR_RESOURCE_TYPE_NOT_FOUND ||
+        error == ERROR_RESOURCE_NAME_NOT_FOUND;
 }
 
-} // namespace
+}  // namespace
 
 HRESULT ReadStringTableIds(const std::wstring& modulePath, std::vector<LONG>& ids)
 {
@@ -74,7 +76,8 @@ HRESULT ReadStringTableIds(const std::wstring& modulePath, std::vector<LONG>& id
     for (WORD block : walk.blocks) {
         if (block == 0)
             continue;
-        EnumResourceLanguagesW(module.Get(), RT_STRING, MAKEINTRESOURCEW(block), CollectLanguage, reinterpret_cast<LONG_PTR>(&walk));
+        EnumResourceLanguagesW(module.Get(), RT_STRING, MAKEINTRESOURCEW(block), CollectLanguage,
+                               reinterpret_cast<LONG_PTR>(&walk));
     }
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());

@@ -22,20 +22,19 @@ constexpr int kRan = 0;
 constexpr int kPlatformFailed = 1;
 constexpr int kUsageError = 2;
 
-constexpr wchar_t kUsage[] =
-    L"Usage: vrl-discover [--texts] [--json]\n"
-    L"Lists the language servers enrolled in the component category of the\n"
-    L"instrument-discovery control's localization resources: for each class its\n"
-    L"CLSID, ProgID and server file, and the language name, language ids and\n"
-    L"version its object reports. A class that cannot be created or asked is\n"
-    L"listed with the failing step and its HRESULT.\n"
-    L"\n"
-    L"  --texts  also every text of the server's string table, as GetString gives it\n"
-    L"  --json   one JSON document instead of text\n"
-    L"  --help   this text\n"
-    L"\n"
-    L"Output is UTF-8. Exit codes: 0 the category was read (even when it lists\n"
-    L"nothing), 1 the component category manager cannot be used, 2 usage error.\n";
+constexpr wchar_t kUsage[] = L"Usage: vrl-discover [--texts] [--json]\n"
+                             L"Lists the language servers enrolled in the component category of the\n"
+                             L"instrument-discovery control's localization resources: for each class its\n"
+                             L"CLSID, ProgID and server file, and the language name, language ids and\n"
+                             L"version its object reports. A class that cannot be created or asked is\n"
+                             L"listed with the failing step and its HRESULT.\n"
+                             L"\n"
+                             L"  --texts  also every text of the server's string table, as GetString gives it\n"
+                             L"  --json   one JSON document instead of text\n"
+                             L"  --help   this text\n"
+                             L"\n"
+                             L"Output is UTF-8. Exit codes: 0 the category was read (even when it lists\n"
+                             L"nothing), 1 the component category manager cannot be used, 2 usage error.\n";
 
 struct Options {
     TextsWanted texts = TextsWanted::No;
@@ -70,14 +69,15 @@ int Discover(const Options& options)
     CategoryListing listing;
     const HRESULT result = ScanCategory(CATID_LocalizationCategory, options.texts, listing);
     if (FAILED(result)) {
-        WriteUtf8(L"vrl-discover: the component category manager cannot be used: " + Hex(result) + L"\n", STD_ERROR_HANDLE);
+        WriteUtf8(L"vrl-discover: the component category manager cannot be used: " + Hex(result) + L"\n",
+                  STD_ERROR_HANDLE);
         return kPlatformFailed;
     }
     WriteUtf8(options.json ? JsonReport(listing, options.texts) : PlainReport(listing, options.texts));
     return kRan;
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {

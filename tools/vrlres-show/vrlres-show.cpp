@@ -26,12 +26,14 @@ void ShowText(ILocaleResources* resources, const wchar_t* label, TextGetter gett
 {
     UniqueBstr text;
     const HRESULT result = (resources->*getter)(text.Put());
-    WriteUtf8(std::wstring(label) + L": " + (SUCCEEDED(result) ? Visible(text.Get()) : L"failed " + Hex(result)) + L"\n");
+    WriteUtf8(std::wstring(label) + L": " + (SUCCEEDED(result) ? Visible(text.Get()) : L"failed " + Hex(result)) +
+              L"\n");
 }
 
 void ShowNumber(const wchar_t* label, HRESULT result, long value)
 {
-    WriteUtf8(std::wstring(label) + L": " + (SUCCEEDED(result) ? std::to_wstring(value) : L"failed " + Hex(result)) + L"\n");
+    WriteUtf8(std::wstring(label) + L": " + (SUCCEEDED(result) ? std::to_wstring(value) : L"failed " + Hex(result)) +
+              L"\n");
 }
 
 int Fail(const wchar_t* what, HRESULT result)

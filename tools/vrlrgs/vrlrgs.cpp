@@ -28,8 +28,7 @@ void WriteOut(HANDLE stream, const char* text)
 
 int Usage()
 {
-    WriteOut(GetStdHandle(STD_ERROR_HANDLE),
-             "usage: vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]\r\n");
+    WriteOut(GetStdHandle(STD_ERROR_HANDLE), "usage: vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]\r\n");
     return ExitUsage;
 }
 
