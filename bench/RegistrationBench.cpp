@@ -149,22 +149,24 @@ int main()
         std::printf("the server's registry script cannot be read\n");
         return 1;
     }
-    ScriptRun serverRun(serverScript);
-    ScriptRun smallRun(GeneratedScript(kKeysPerScript));
-    ScriptRun largeRun(GeneratedScript(kKeysPerScript * kScaleFactor));
+    {
+        // The runs hold module memory: they end before the module stops.
+        ScriptRun serverRun(serverScript);
+        ScriptRun smallRun(GeneratedScript(kKeysPerScript));
+        ScriptRun largeRun(GeneratedScript(kKeysPerScript * kScaleFactor));
 
-    const ComparisonResult results[] = {
-        Compare(
-            "server script: register + unregister", [&serverRun] { serverRun(); },
-            "the same keys and values made and deleted with direct registry calls", DirectRegistration,
-            kScriptRepetition, kScriptGoal),
-        Compare(
-            "script of 200 keys: register + unregister", [&largeRun] { largeRun(); }, "script of 20 keys",
-            [&smallRun] { smallRun(); }, kScaleRepetition, kLinearGoal),
-    };
-    std::printf("Fastest of several passes, both sides alternating, below a redirected HKEY_CLASSES_ROOT.\n\n");
-    PrintTable(results, static_cast<int>(sizeof results / sizeof results[0]));
-
+        const ComparisonResult results[] = {
+            Compare(
+                "server script: register + unregister", [&serverRun] { serverRun(); },
+                "the same keys and values made and deleted with direct registry calls", DirectRegistration,
+                kScriptRepetition, kScriptGoal),
+            Compare(
+                "script of 200 keys: register + unregister", [&largeRun] { largeRun(); }, "script of 20 keys",
+                [&smallRun] { smallRun(); }, kScaleRepetition, kLinearGoal),
+        };
+        std::printf("Fastest of several passes, both sides alternating, below a redirected HKEY_CLASSES_ROOT.\n\n");
+        PrintTable(results, static_cast<int>(sizeof results / sizeof results[0]));
+    }
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     RegCloseKey(scratch);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\VrlDiscoveryBench");
