@@ -1,12 +1,22 @@
 #include "registration/ReplacementMap.h"
 
 #include "registration/AnsiText.h"
-#include "server/Ownership.h"
+#include "registration/ScriptParser.h"
 #include "server/ServerModule.h"
 
 namespace {
 
 constexpr int InitialCapacity = 10;
+
+// A stored name in the ANSI code page, as long as a reference can be.
+using ReferenceName = char[ReferenceNameMaxBytes + 1];
+
+// False when the name does not convert or is longer than any reference: it
+// can then match none.
+bool ConvertName(const wchar_t* name, ReferenceName& converted)
+{
+    return WideCharToMultiByte(CP_ACP, 0, name, -1, converted, sizeof converted, nullptr, nullptr) > 0;
+}
 
 wchar_t* CopyToTaskMemory(const wchar_t* text)
 {
@@ -62,9 +72,11 @@ HRESULT ReplacementMap::Insert(const wchar_t* name, const wchar_t* value)
 
 const wchar_t* ReplacementMap::Lookup(const char* name) const
 {
+    // Converted on the stack: a lookup needs no memory, so "not found" never
+    // stands for "out of memory".
     for (int i = 0; i < count_; ++i) {
-        TaskMemory<char> storedName(CopyAsAnsi(pairs_[i]->name));
-        if (storedName.Get() && EqualsIgnoringCase(storedName.Get(), name))
+        ReferenceName storedName;
+        if (ConvertName(pairs_[i]->name, storedName) && EqualsIgnoringCase(storedName, name))
             return pairs_[i]->value;
     }
     return nullptr;

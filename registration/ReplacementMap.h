@@ -13,7 +13,9 @@ public:
     ~ReplacementMap();
 
     HRESULT Insert(const wchar_t* name, const wchar_t* value);
-    // The value of the first pair whose name matches, owned by the map; or null.
+    // The value of the first pair whose name matches, owned by the map; or
+    // null. Names longer than ReferenceNameMaxBytes in the ANSI code page
+    // match no reference. Allocates nothing.
     const wchar_t* Lookup(const char* name) const;
     // Frees every pair; the pointer array and its capacity stay.
     HRESULT Reset();

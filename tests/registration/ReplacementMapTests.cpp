@@ -4,6 +4,9 @@
 
 #include "registration/EscapeQuotes.h"
 #include "registration/ReplacementMap.h"
+#include "registration/ScriptParser.h"
+
+#include <string>
 
 namespace {
 
@@ -19,6 +22,20 @@ TEST(ReplacementMap, LooksNamesUpWithoutRegardToCaseFirstPairWinning)
     EXPECT_EQ(map.Lookup("Modul"), nullptr);
     EXPECT_EQ(map.Lookup("Modules"), nullptr);
     EXPECT_EQ(map.Lookup(""), nullptr);
+}
+
+// A lookup converts the stored names on the stack, so a name longer than any
+// reference can be matches none, not even by its first bytes.
+TEST(ReplacementMap, FindsTheLongestReferenceNameAndNothingLonger)
+{
+    const std::wstring longest(ReferenceNameMaxBytes, L'N');
+    const std::wstring longer(ReferenceNameMaxBytes + 1, L'L');
+    ReplacementMap map;
+    ASSERT_EQ(map.Insert(longest.c_str(), L"longest"), S_OK);
+    ASSERT_EQ(map.Insert(longer.c_str(), L"longer"), S_OK);
+    EXPECT_STREQ(map.Lookup(std::string(ReferenceNameMaxBytes, 'n').c_str()), L"longest");
+    EXPECT_EQ(map.Lookup(std::string(ReferenceNameMaxBytes, 'L').c_str()), nullptr);
+    EXPECT_EQ(map.Lookup(std::string(ReferenceNameMaxBytes + 1, 'L').c_str()), nullptr);
 }
 
 TEST(ReplacementMap, DoublesItsCapacityAndKeepsItOverAReset)

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "server/Guids.h"
 #include "server/Ownership.h"
@@ -222,6 +223,45 @@ std::vector<NamedOperation> TheOperations()
     };
 }
 
+// Checks one run of a server: where it stands, what it answered, whether it met a
+// failure. Called with the server still loaded and no failure armed.
+using RunCheck = std::function<void(FreshServer& server, const std::string& where, HRESULT hr, bool injected)>;
+
+// Walks `scenario` on a freshly loaded server, after `prepare` (unfailed,
+// when given); answers how many allocations a complete run makes. Every run
+// must leave the module unlockable and unloadable, with no module heap block
+// and no task memory left.
+LONG WalkServer(const std::string& name, TaskMemoryCount& taskMemory, const Scenario& prepare, const Scenario& scenario,
+                const RunCheck& check)
+{
+    LONG allocations = 0;
+    WalkAllocationFailures(name.c_str(), [&](LONG n) {
+        const std::string where = name + ", allocation " + std::to_string(n) + " failing";
+        const LONG taskMemoryBefore = taskMemory.Live();
+        bool injected = false;
+        {
+            FreshServer fresh;
+            EXPECT_TRUE(fresh.Loaded()) << name;
+            if (!fresh.Loaded())
+                return false;
+            if (prepare)
+                EXPECT_EQ(prepare(fresh), S_OK) << where << ": preparing";
+            AllocationFaults::FailNth(n);
+            const HRESULT hr = scenario(fresh);
+            injected = AllocationFaults::Injected();
+            allocations = AllocationFaults::Allocations();
+            AllocationFaults::Disarm();
+            check(fresh, injected ? where : name + ": the run without a failure", hr, injected);
+            EXPECT_EQ(fresh.CanUnload(), S_OK) << where << ": module left locked";
+            EXPECT_TRUE(fresh.Unload()) << where;
+        }
+        EXPECT_EQ(AllocationFaults::LiveHeapBlocks(), 0) << where << ": module heap blocks left";
+        EXPECT_EQ(taskMemory.Live(), taskMemoryBefore) << where << ": task memory or BSTRs left";
+        return injected;
+    });
+    return allocations;
+}
+
 class AllocationFailures : public ::testing::Test {
 protected:
     void SetUp() override
@@ -240,42 +280,18 @@ protected:
         }
     }
 
-    // Walks `scenario`; answers how many allocations a complete run makes.
     LONG Walk(const std::string& name, const Scenario& scenario)
     {
-        LONG allocations = 0;
-        WalkAllocationFailures(name.c_str(), [&](LONG n) {
-            const LONG taskMemoryBefore = taskMemory.Live();
-            HRESULT hr = E_UNEXPECTED;
-            bool injected = false;
-            {
-                FreshServer fresh;
-                EXPECT_TRUE(fresh.Loaded()) << name;
-                if (!fresh.Loaded())
-                    return false;
-                AllocationFaults::FailNth(n);
-                hr = scenario(fresh);
-                injected = AllocationFaults::Injected();
-                allocations = AllocationFaults::Allocations();
-                AllocationFaults::Disarm();
-                EXPECT_EQ(fresh.CanUnload(), S_OK) << name << ", allocation " << n << " failing: module left locked";
-                EXPECT_TRUE(fresh.Unload()) << name << ", allocation " << n << " failing";
-            }
-            EXPECT_EQ(AllocationFaults::LiveHeapBlocks(), 0)
-                << name << ", allocation " << n << " failing: module heap blocks left";
-            EXPECT_EQ(taskMemory.Live(), taskMemoryBefore)
-                << name << ", allocation " << n << " failing: task memory or BSTRs left";
-            // A run that met a failure may still succeed where the server does
-            // without what it could not get (the name cache): the scenario has
-            // then checked the whole answer.
-            if (injected)
-                EXPECT_TRUE(IsOneOf(hr, {E_OUTOFMEMORY, S_OK}))
-                    << name << ", allocation " << n << " failing: 0x" << std::hex << hr;
-            else
-                EXPECT_EQ(hr, S_OK) << name << ": the run without a failure";
-            return injected;
-        });
-        return allocations;
+        // A run that met a failure may still succeed where the server does
+        // without what it could not get (the name cache): the scenario has
+        // then checked the whole answer.
+        return WalkServer(name, taskMemory, nullptr, scenario,
+                          [](FreshServer&, const std::string& where, HRESULT hr, bool injected) {
+                              if (injected)
+                                  EXPECT_TRUE(IsOneOf(hr, {E_OUTOFMEMORY, S_OK})) << where << ": 0x" << std::hex << hr;
+                              else
+                                  EXPECT_EQ(hr, S_OK) << where;
+                          });
     }
 
     TaskMemoryCount taskMemory;
@@ -316,4 +332,157 @@ TEST_F(AllocationFailures, EveryOperationStandaloneAndAggregated)
             EXPECT_GE(allocations, 2) << name << ": the factory and the object at least";
         }
     }
+}
+
+namespace {
+inline constexpr wchar_t kClsid[] = L"{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}";
+inline constexpr wchar_t kLibId[] = L"{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}";
+inline constexpr wchar_t kCatId[] = L"{8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}";
+inline constexpr wchar_t kProgId[] = L"VrlDiscoveryResES.SpanishResources";
+inline constexpr wchar_t kDefaultValue[] = L"";
+
+// One key of the registry, or one value of it, below HKCR.
+struct RegistryItem {
+    std::wstring path;
+    const wchar_t* value = nullptr;
+};
+
+bool IsPresent(const RegistryItem& item)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, item.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    const bool present =
+        !item.value || RegQueryValueExW(key, item.value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return present;
+}
+
+// Every key and value that the server's registry script writes.
+std::vector<RegistryItem> ScriptItems()
+{
+    const std::wstring versioned = std::wstring(kProgId) + L".1";
+    const std::wstring classKey = std::wstring(L"CLSID\\") + kClsid;
+    return {
+        {versioned, kDefaultValue},
+        {versioned + L"\\CLSID", kDefaultValue},
+        {kProgId, kDefaultValue},
+        {std::wstring(kProgId) + L"\\CLSID", kDefaultValue},
+        {std::wstring(kProgId) + L"\\CurVer", kDefaultValue},
+        {classKey, kDefaultValue},
+        {classKey + L"\\ProgID", kDefaultValue},
+        {classKey + L"\\VersionIndependentProgID", kDefaultValue},
+        {classKey + L"\\Programmable"},
+        {classKey + L"\\InprocServer32", kDefaultValue},
+        {classKey + L"\\InprocServer32", L"ThreadingModel"},
+        {classKey + L"\\TypeLib", kDefaultValue},
+    };
+}
+
+int PresentScriptItems()
+{
+    int present = 0;
+    for (const RegistryItem& item : ScriptItems())
+        present += IsPresent(item) ? 1 : 0;
+    return present;
+}
+
+const RegistryItem kRegisteredLibrary{std::wstring(L"TypeLib\\") + kLibId + L"\\1.0\\0\\win32", kDefaultValue};
+const RegistryItem kEnrolment{std::wstring(L"CLSID\\") + kClsid + L"\\Implemented Categories\\" + kCatId};
+
+// Nothing of the server, the category apart.
+bool NothingRegistered()
+{
+    return !IsPresent({kProgId}) && !IsPresent({std::wstring(kProgId) + L".1"}) &&
+        !IsPresent({std::wstring(L"CLSID\\") + kClsid}) && !IsPresent({std::wstring(L"TypeLib\\") + kLibId});
+}
+
+bool FullyRegistered()
+{
+    return PresentScriptItems() == static_cast<int>(ScriptItems().size()) && IsPresent(kRegisteredLibrary) &&
+        IsPresent(kEnrolment);
+}
+
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitialize(nullptr)) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    HRESULT Result() const { return result_; }
+
+private:
+    HRESULT result_;
+};
+
+// Registration in the prefix's own classes root. Redirecting HKCR would not
+// do: the categories manager writes the enrolment into the real root whatever
+// the process redirects, and the script and library would land elsewhere.
+class RegistrationAllocationFailures : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(getenv("OANOCACHE")) << "run with OANOCACHE=1 so that BSTRs are counted as task memory";
+        ASSERT_TRUE(taskMemory.Registered());
+        ASSERT_EQ(apartment.Result(), S_OK);
+        ASSERT_TRUE(ServerIsUnloaded());
+        // One unfailed round first: it also loads what the platform keeps
+        // for the process (the categories manager, the library cache).
+        FreshServer warm;
+        ASSERT_TRUE(warm.Loaded());
+        ASSERT_EQ(warm.Register(true), S_OK);
+        ASSERT_TRUE(FullyRegistered());
+        ASSERT_EQ(warm.Register(false), S_OK);
+        ASSERT_TRUE(NothingRegistered());
+    }
+
+    void TearDown() override
+    {
+        FreshServer cleanup;
+        cleanup.Register(false);
+    }
+
+    TaskMemoryCount taskMemory;
+    ComApartment apartment;
+};
+
+// After a run: a registration that succeeded is complete; one that failed
+// reports running out of memory, and the script's keys are all there or none
+// (a failed root block is taken back). The server is then removed unfailed,
+// and nothing of it stays.
+RunCheck RegistrationCheck(bool doRegister)
+{
+    return [doRegister](FreshServer& server, const std::string& where, HRESULT hr, bool injected) {
+        if (!injected)
+            EXPECT_EQ(hr, S_OK) << where;
+        if (hr == S_OK) {
+            EXPECT_TRUE(doRegister ? FullyRegistered() : NothingRegistered()) << where << ": S_OK with a part missing";
+        } else {
+            EXPECT_EQ(hr, E_OUTOFMEMORY) << where << ": 0x" << std::hex << hr;
+            const int present = PresentScriptItems();
+            EXPECT_TRUE(present == 0 || present == static_cast<int>(ScriptItems().size()))
+                << where << ": " << present << " of the script's keys and values left";
+        }
+        EXPECT_EQ(server.Register(false), S_OK) << where << ": removing afterwards";
+        EXPECT_TRUE(NothingRegistered()) << where << ": left in the registry";
+    };
+}
+}
+
+TEST_F(RegistrationAllocationFailures, RegisterAndUnregisterFailCleanly)
+{
+    for (bool doRegister : {true, false}) {
+        const char* name = doRegister ? "DllRegisterServer" : "DllUnregisterServer";
+        const Scenario registered = [](FreshServer& fresh) { return fresh.Register(true); };
+        const LONG allocations = WalkServer(
+            name, taskMemory, doRegister ? Scenario() : registered,
+            [doRegister](FreshServer& fresh) { return fresh.Register(doRegister); }, RegistrationCheck(doRegister));
+        EXPECT_GE(allocations, 1) << name;
+    }
+    EXPECT_TRUE(NothingRegistered());
+    EXPECT_TRUE(IsPresent({std::wstring(L"Component Categories\\") + kCatId})) << "the category stays";
 }

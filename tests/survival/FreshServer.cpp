@@ -1,12 +1,21 @@
 #include "tests/survival/FreshServer.h"
 
+namespace {
+template <class Function>
+Function Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+}
+
 FreshServer::FreshServer() : module_(LoadLibraryW(kServerFileName))
 {
     if (!module_)
         return;
-    canUnloadNow_ = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
-    getClassObject_ =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    canUnloadNow_ = Export<CanUnloadNow>(module_, "DllCanUnloadNow");
+    getClassObject_ = Export<GetClassObject>(module_, "DllGetClassObject");
+    registerServer_ = Export<RegistrationExport>(module_, "DllRegisterServer");
+    unregisterServer_ = Export<RegistrationExport>(module_, "DllUnregisterServer");
     AllocationFaults::ResetLiveHeapBlocks();
     faults_ = std::make_unique<AllocationFaults>(module_);
 }

@@ -15,6 +15,7 @@ class FreshServer {
 public:
     using CanUnloadNow = HRESULT(WINAPI*)();
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    using RegistrationExport = HRESULT(WINAPI*)();
 
     FreshServer();
     FreshServer(const FreshServer&) = delete;
@@ -25,6 +26,8 @@ public:
     HMODULE Module() const { return module_; }
     HRESULT ClassObject(REFCLSID clsid, REFIID iid, void** out) const { return getClassObject_(clsid, iid, out); }
     HRESULT CanUnload() const { return canUnloadNow_(); }
+    // DllRegisterServer, or DllUnregisterServer when `doRegister` is false.
+    HRESULT Register(bool doRegister) const { return doRegister ? registerServer_() : unregisterServer_(); }
     // Frees the library; true when it is no longer in the process.
     bool Unload();
 
@@ -32,6 +35,8 @@ private:
     HMODULE module_ = nullptr;
     CanUnloadNow canUnloadNow_ = nullptr;
     GetClassObject getClassObject_ = nullptr;
+    RegistrationExport registerServer_ = nullptr;
+    RegistrationExport unregisterServer_ = nullptr;
     std::unique_ptr<AllocationFaults> faults_;
 };
 
