@@ -21,19 +21,13 @@ public:
     LONG OpenInto(HKEY parent, const char* name, REGSAM rights)
     {
         HKEY opened = nullptr;
-        const LONG status = RegOpenKeyExA(parent, name, 0, rights, &opened);
-        if (status != ERROR_SUCCESS)
-            return status;
-        return Adopt(opened);
+        return AdoptOpened(RegOpenKeyExA(parent, name, 0, rights, &opened), opened);
     }
 
     LONG OpenInto(HKEY parent, const wchar_t* name, REGSAM rights)
     {
         HKEY opened = nullptr;
-        const LONG status = RegOpenKeyExW(parent, name, 0, rights, &opened);
-        if (status != ERROR_SUCCESS)
-            return status;
-        return Adopt(opened);
+        return AdoptOpened(RegOpenKeyExW(parent, name, 0, rights, &opened), opened);
     }
 
     // Closes the held key (if any) and holds `key`; the status of the close.
@@ -54,5 +48,12 @@ public:
     }
 
 private:
+    LONG AdoptOpened(LONG openStatus, HKEY opened)
+    {
+        if (openStatus != ERROR_SUCCESS)
+            return openStatus;
+        return Adopt(opened);
+    }
+
     HKEY key_ = nullptr;
 };
