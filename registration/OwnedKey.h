@@ -21,13 +21,19 @@ public:
     LONG OpenInto(HKEY parent, const char* name, REGSAM rights)
     {
         HKEY opened = nullptr;
-        return AdoptOpened(RegOpenKeyExA(parent, name, 0, rights, &opened), opened);
+        const LONG status = RegOpenKeyExA(parent, name, 0, rights, &opened);
+        if (status != ERROR_SUCCESS)
+            return status;
+        return Adopt(opened);
     }
 
     LONG OpenInto(HKEY parent, const wchar_t* name, REGSAM rights)
     {
         HKEY opened = nullptr;
-        return AdoptOpened(RegOpenKeyExW(parent, name, 0, rights, &opened), opened);
+        const LONG status = RegOpenKeyExW(parent, name, 0, rights, &opened);
+        if (status != ERROR_SUCCESS)
+            return status;
+        return Adopt(opened);
     }
 
     // Closes the held key (if any) and holds `key`; the status of the close.
@@ -48,12 +54,5 @@ public:
     }
 
 private:
-    LONG AdoptOpened(LONG openStatus, HKEY opened)
-    {
-        if (openStatus != ERROR_SUCCESS)
-            return openStatus;
-        return Adopt(opened);
-    }
-
     HKEY key_ = nullptr;
 };
