@@ -1,10 +1,10 @@
 #include "registration/RegistryTree.h"
 
 #include "registration/OwnedKey.h"
-#include "registration/ScriptParser.h"
 
 namespace {
 constexpr REGSAM ReadWriteRights = KEY_READ | KEY_WRITE;
+constexpr DWORD LoneDefaultNameCapacity = 2;
 }
 
 LONG DeleteKeyTree(HKEY parent, const char* name)
@@ -26,24 +26,20 @@ LONG DeleteKeyTree(HKEY parent, const char* name)
     return RegDeleteKeyA(parent, name);
 }
 
-bool KeyHasSubkeys(HKEY key)
+bool KeyIsEmpty(HKEY key)
 {
     DWORD subkeys = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
-    return subkeys != 0;
-}
-
-bool KeyHasValues(HKEY key)
-{
     DWORD values = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                          nullptr) != ERROR_SUCCESS)
         return false;
-    if (values != 1)
-        return values != 0;
-    char name[ScriptTokenCapacity];
-    DWORD capacity = ScriptTokenCapacity;
+    if (subkeys != 0 || values > 1)
+        return false;
+    if (values == 0)
+        return true;
+    // Only the default value's empty name fits; any other name is too long.
+    char name[LoneDefaultNameCapacity];
+    DWORD capacity = LoneDefaultNameCapacity;
     return RegEnumValueA(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-        name[0] != '\0';
+        name[0] == '\0';
 }

@@ -9,7 +9,6 @@ constexpr DWORD KeyNameCapacity = 512;
 // Deletes parent\name with all its subkeys; the Win32 status of the last step.
 LONG DeleteKeyTree(HKEY parent, const char* name);
 
-bool KeyHasSubkeys(HKEY key);
-
-// True when the key holds a value other than a lone unnamed default value.
-bool KeyHasValues(HKEY key);
+// True when the key has no subkeys and no value other than a lone unnamed
+// default value; false also when the key cannot be queried.
+bool KeyIsEmpty(HKEY key);

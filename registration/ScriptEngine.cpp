@@ -8,10 +8,12 @@
 
 namespace {
 
-// Removal needs set-value rights for the values of a body; a key that only
-// allows reading is still walked.
-constexpr REGSAM UnregisterRights = KEY_READ | KEY_SET_VALUE;
 constexpr DWORD ValueNameCapacity = 260;
+// The longest path, in characters, that the 8-bit registry functions take in
+// one call, and the bytes it may need in a double-byte code page.
+constexpr int LongestKeyPath = 255;
+constexpr int KeyPathCapacity = 2 * LongestKeyPath + 1;
+constexpr char NoPath[] = "";
 
 bool IsBlockOpener(const char* token)
 {
@@ -43,13 +45,48 @@ bool CopyBoundedName(char* destination, const char* source, DWORD capacity)
     return true;
 }
 
+// Copies `text` on at `out` while `characters`, counting on, stays within a
+// path's length; false when it does not.
+bool CopyBounded(char*& out, int& characters, const char* text)
+{
+    while (*text != '\0') {
+        if (++characters > LongestKeyPath)
+            return false;
+        for (const char* next = NextCharacter(text); text < next;)
+            *out++ = *text++;
+    }
+    return true;
+}
+
+// path\name into `destination` (KeyPathCapacity bytes); false when that is
+// longer than one call takes.
+bool JoinPath(char* destination, const char* path, const char* name)
+{
+    char* out = destination;
+    int characters = 0;
+    if (!CopyBounded(out, characters, path) || (out != destination && !CopyBounded(out, characters, "\\")) ||
+        !CopyBounded(out, characters, name))
+        return false;
+    *out = '\0';
+    return true;
+}
+
 // One body of a script. Both modes read the body's tokens the same way, so
 // that the rollback of a failed registration meets exactly the items the
 // registration met.
+//
+// Registering holds the key of each item open for its values and its block.
+// Removing opens as few keys as it can: it names each key by its path from
+// `parent_` (the root at first), deletes the keys deepest first, and opens a
+// body's own key only to delete values in it or when a path would grow too
+// long for one call. RegDeleteKeyA refuses a key that still has subkeys, so a
+// key with content that the script does not list stays, with that content.
 class BodyWalker {
 public:
-    BodyWalker(ScriptParser& parser, char* token, HKEY parent, bool doRegister, bool absent, int depth)
-        : parser_(parser), token_(token), parent_(parent), doRegister_(doRegister), absent_(absent), depth_(depth)
+    BodyWalker(ScriptParser& parser, char* token, HKEY parent, const char* path, bool doRegister, bool absent,
+               int depth)
+        : parser_(parser), token_(token), parent_(parent), path_(path), doRegister_(doRegister), absent_(absent),
+          depth_(depth)
     {
     }
 
@@ -75,7 +112,7 @@ private:
             // Removal treats both as plain keys; the name after "Delete" is a
             // name whatever it reads, as it is when registering.
             if (isDeleteItem)
-                return HandleKeyItem(true);
+                return HandleKeyItem(true, false);
         }
         return HandlePlainItem();
     }
@@ -90,16 +127,23 @@ private:
         }
         if (EqualsIgnoringCase(token_, KeywordVal))
             return HandleValueItem();
-        return HandleKeyItem(false);
+        return HandleKeyItem(false, false);
     }
 
+    // A plain key loses its old subtree only if it turns out to exist when
+    // it is opened. A name that is also a keyword goes on as that keyword's
+    // item, so its key is deleted first.
     HRESULT RegisterForceRemove()
     {
         if (!IsUsableKeyName(token_))
             return DISP_E_EXCEPTION;
-        if (!IsProtectedKeyName(token_))
-            DeleteKeyTree(parent_, token_);
-        return HandlePlainItem();
+        const bool clears = !IsProtectedKeyName(token_);
+        if (EqualsIgnoringCase(token_, KeywordNoRemove) || EqualsIgnoringCase(token_, KeywordVal)) {
+            if (clears)
+                DeleteKeyTree(parent_, token_);
+            return HandlePlainItem();
+        }
+        return HandleKeyItem(false, clears);
     }
 
     HRESULT RegisterDeleteItem()
@@ -134,33 +178,72 @@ private:
             hr = WriteValue(parser_, parent_, valueName, token_);
         } else {
             if (!absent_)
-                RegDeleteValueA(parent_, valueName);
+                DeleteValue(valueName);
             hr = parser_.SkipValueClause(token_);
         }
         return SUCCEEDED(hr) ? RefuseBlock() : hr;
     }
 
-    HRESULT HandleKeyItem(bool isDeleteItem)
+    void DeleteValue(const char* valueName)
+    {
+        const HKEY bodyKey = BodyKey();
+        if (bodyKey)
+            RegDeleteValueA(bodyKey, valueName);
+    }
+
+    // The key of this body, when removing: `parent_` itself, or the key at
+    // `path_` below it, opened the first time it is needed and tried once.
+    // Null when it cannot be opened.
+    HKEY BodyKey()
+    {
+        if (path_[0] == '\0')
+            return parent_;
+        if (!bodyKeyTried_) {
+            bodyKeyTried_ = true;
+            current_.OpenInto(parent_, path_, KEY_SET_VALUE);
+        }
+        return current_.Get();
+    }
+
+    HRESULT HandleKeyItem(bool isDeleteItem, bool clearExisting)
     {
         if (!IsUsableKeyName(token_))
             return DISP_E_EXCEPTION;
         const bool fits = CopyBoundedName(keyName_, token_, KeyNameCapacity);
         if (doRegister_)
-            return fits ? RegisterKey() : DISP_E_EXCEPTION;
+            return fits ? RegisterKey(clearExisting) : DISP_E_EXCEPTION;
         return UnregisterKey(isDeleteItem, !fits);
     }
 
-    HRESULT RegisterKey()
+    LONG CreateKey(HKEY* key, DWORD* disposition) const
     {
-        if (current_.OpenInto(parent_, keyName_, KEY_ALL_ACCESS) != ERROR_SUCCESS &&
-            current_.OpenInto(parent_, keyName_, KEY_READ) != ERROR_SUCCESS) {
-            HKEY created = nullptr;
-            if (RegCreateKeyExA(parent_, keyName_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                &created, nullptr) != ERROR_SUCCESS)
-                return DISP_E_EXCEPTION;
-            if (current_.Adopt(created) != ERROR_SUCCESS)
-                return DISP_E_EXCEPTION;
+        return RegCreateKeyExA(parent_, keyName_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
+                               disposition);
+    }
+
+    // Holds the named key with all rights, made if it is missing, or
+    // read-only when that is all it allows. With `clearExisting`, a key that
+    // was there already is deleted with its subtree and made anew.
+    LONG OpenCurrentKey(bool clearExisting)
+    {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        LONG status = CreateKey(&key, &disposition);
+        if (clearExisting && (status != ERROR_SUCCESS || disposition != REG_CREATED_NEW_KEY)) {
+            if (status == ERROR_SUCCESS)
+                RegCloseKey(key);
+            DeleteKeyTree(parent_, keyName_);
+            status = CreateKey(&key, &disposition);
         }
+        if (status == ERROR_SUCCESS)
+            return current_.Adopt(key);
+        return current_.OpenInto(parent_, keyName_, KEY_READ);
+    }
+
+    HRESULT RegisterKey(bool clearExisting)
+    {
+        if (OpenCurrentKey(clearExisting) != ERROR_SUCCESS)
+            return DISP_E_EXCEPTION;
         HRESULT hr = parser_.ReadToken(token_);
         if (SUCCEEDED(hr) && StartsValueClause(token_))
             hr = WriteValue(parser_, current_.Get(), nullptr, token_);
@@ -169,47 +252,50 @@ private:
         return hr;
     }
 
-    // The key's removal is decided even when its clause or block fails, so
+    // The key's removal is tried even when its clause or block fails, so
     // that the rollback of a broken script still takes back what it made.
     HRESULT UnregisterKey(bool isDeleteItem, bool cannotExist)
     {
+        // The key is named from `parent_` while the path stays short enough,
+        // and from this body's own key after that.
+        char keyPath[KeyPathCapacity];
+        HKEY keyParent = parent_;
         bool keyAbsent = absent_ || cannotExist;
-        if (!keyAbsent && current_.OpenInto(parent_, keyName_, UnregisterRights) != ERROR_SUCCESS &&
-            current_.OpenInto(parent_, keyName_, KEY_READ) != ERROR_SUCCESS)
-            keyAbsent = true;
+        if (!keyAbsent && !JoinPath(keyPath, path_, keyName_)) {
+            keyParent = BodyKey();
+            keyAbsent = !keyParent || !JoinPath(keyPath, NoPath, keyName_);
+        }
         HRESULT hr = parser_.ReadToken(token_);
         if (SUCCEEDED(hr))
             hr = parser_.SkipValueClause(token_);
-        if (SUCCEEDED(hr) && IsBlockOpener(token_)) {
-            // An empty key (a lone default value does not count) holds nothing
-            // its block could name: the block is only read through.
-            const bool keyEmpty = !keyAbsent && !KeyHasSubkeys(current_.Get()) && !KeyHasValues(current_.Get());
-            hr = isDeleteItem ? DISP_E_EXCEPTION : WalkBlock(keyAbsent || keyEmpty);
-        }
-        if (keyAbsent || KeyHasSubkeys(current_.Get()))
-            return hr;
-        if (current_.Close() != ERROR_SUCCESS)
-            return SUCCEEDED(hr) ? DISP_E_EXCEPTION : hr;
-        if (mayDelete_)
-            RegDeleteKeyA(parent_, keyName_);
+        if (SUCCEEDED(hr) && IsBlockOpener(token_))
+            hr = isDeleteItem ? DISP_E_EXCEPTION : WalkBlock(keyAbsent, keyParent, keyPath);
+        if (!keyAbsent && mayDelete_)
+            RegDeleteKeyA(keyParent, keyPath);
         return hr;
     }
 
-    // Walks the block that `token_` opens below the current key and reads
-    // the item after it.
-    HRESULT WalkBlock(bool absent)
+    // Walks the block that `token_` opens and reads the item after it: below
+    // the current key when registering, below keyParent\keyPath when removing.
+    HRESULT WalkBlock(bool absent, HKEY keyParent = nullptr, const char* keyPath = NoPath)
     {
-        const HRESULT hr = WalkKeyBlock(parser_, token_, current_.Get(), doRegister_, absent, depth_ + 1);
+        if (depth_ + 1 > MaxNestingDepth)
+            return DISP_E_EXCEPTION;
+        const HKEY blockParent = doRegister_ ? current_.Get() : keyParent;
+        BodyWalker block(parser_, token_, blockParent, keyPath, doRegister_, absent, depth_ + 1);
+        const HRESULT hr = block.Walk();
         return SUCCEEDED(hr) ? parser_.ReadToken(token_) : hr;
     }
 
     ScriptParser& parser_;
     char* const token_;
     const HKEY parent_;
+    const char* const path_;
     const bool doRegister_;
     const bool absent_;
     const int depth_;
     bool mayDelete_ = true;
+    bool bodyKeyTried_ = false;
     OwnedKey current_;
     char keyName_[KeyNameCapacity];
 };
@@ -220,7 +306,7 @@ HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, bool doRegi
 {
     if (depth > MaxNestingDepth)
         return DISP_E_EXCEPTION;
-    BodyWalker body(parser, token, parent, doRegister, absent, depth);
+    BodyWalker body(parser, token, parent, NoPath, doRegister, absent, depth);
     return body.Walk();
 }
 

@@ -36,7 +36,7 @@ void RemoveEmptyImplementedCategories(REFCLSID clsid)
     OwnedKey categories;
     if (categories.OpenInto(classKey.Get(), ImplementedCategoriesKeyName, KEY_READ) != ERROR_SUCCESS)
         return;
-    const bool empty = !KeyHasSubkeys(categories.Get()) && !KeyHasValues(categories.Get());
+    const bool empty = KeyIsEmpty(categories.Get());
     categories.Close();
     if (empty)
         RegDeleteKeyW(classKey.Get(), ImplementedCategoriesKeyName);

@@ -161,6 +161,42 @@ TEST(ApplyScript, NestingIsBoundedAndTooDeepAScriptRollsBack)
     EXPECT_EQ(area.Snapshot(), "");
 }
 
+// The removal names each key by its whole path from the root: the deepest
+// nesting of the longest names, with a value at the bottom.
+std::string DeepLongScript(const char* keyword)
+{
+    std::string script = "HKCU {";
+    for (int level = 2; level <= MaxNestingDepth; ++level)
+        script.append(" ").append(keyword).append(std::string(255, static_cast<char>('a' + level % 26))).append(" {");
+    script += " val V = s 'x' val W = s 'y'";
+    for (int body = 0; body < MaxNestingDepth; ++body)
+        script += " }";
+    return script;
+}
+
+TEST(ApplyScript, RemovalReachesTheDeepestKeyOfTheLongestNames)
+{
+    TestArea& area = EngineArea();
+    area.Reset();
+    const std::string plain = DeepLongScript("");
+    ASSERT_EQ(Hex(Apply(plain.c_str(), Mode::Register)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(plain.c_str(), Mode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(area.Snapshot(), "");
+
+    // Under NoRemove only the values go, the deepest one included.
+    ASSERT_EQ(Hex(Apply(plain.c_str(), Mode::Register)), Hex(S_OK));
+    const std::string before = area.Snapshot();
+    std::string kept = DeepLongScript("NoRemove ");
+    kept.replace(kept.find(" val W = s 'y'"), 14, "");
+    EXPECT_EQ(Hex(Apply(kept.c_str(), Mode::Unregister)), Hex(S_OK));
+    std::string expected = before;
+    const auto valueLine = expected.find(" [V] S x\n");
+    ASSERT_NE(valueLine, std::string::npos);
+    expected.erase(expected.rfind('\n', valueLine) + 1,
+                   expected.find('\n', valueLine) - expected.rfind('\n', valueLine));
+    EXPECT_EQ(area.Snapshot(), expected);
+}
+
 TEST(ApplyScript, AValueNameHoldsAtMost259Bytes)
 {
     TestArea& area = EngineArea();
@@ -202,28 +238,27 @@ TEST(ApplyScript, AValueThatCannotBeWrittenFailsAndRollsBack)
     EXPECT_EQ(area.Snapshot(), "");
 }
 
-TEST(KeyHasValues, ALoneDefaultValueDoesNotCount)
+TEST(KeyIsEmpty, ALoneDefaultValueDoesNotCount)
 {
     TestArea& area = EngineArea();
     const struct {
         const char* setup;
-        bool values;
-        bool subkeys;
+        bool empty;
     } cases[] = {
-        {"HKCU { K }", false, false},
-        {"HKCU { K = s 'x' }", false, false},
-        {"HKCU { K { val N = s 'x' } }", true, false},
-        {"HKCU { K = s 'x' { val N = s 'x' } }", true, false},
-        {"HKCU { K { val N = s 'x' val M = s 'y' } }", true, false},
-        {"HKCU { K { S } }", false, true},
+        {"HKCU { K }", true},
+        {"HKCU { K = s 'x' }", true},
+        {"HKCU { K { val N = s 'x' } }", false},
+        {"HKCU { K { val 'A name longer than any buffer for a default name' = s 'x' } }", false},
+        {"HKCU { K = s 'x' { val N = s 'x' } }", false},
+        {"HKCU { K { val N = s 'x' val M = s 'y' } }", false},
+        {"HKCU { K { S } }", false},
     };
     for (const auto& c : cases) {
         area.Reset();
         ASSERT_EQ(Apply(c.setup, Mode::Register), S_OK) << c.setup;
         HKEY key = area.OpenKey("HKCU\\K", KEY_READ);
         ASSERT_NE(key, nullptr);
-        EXPECT_EQ(KeyHasValues(key), c.values) << c.setup;
-        EXPECT_EQ(KeyHasSubkeys(key), c.subkeys) << c.setup;
+        EXPECT_EQ(KeyIsEmpty(key), c.empty) << c.setup;
         RegCloseKey(key);
     }
 }
