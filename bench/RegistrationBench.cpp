@@ -25,7 +25,7 @@ constexpr double kLinearGoal = 11.0;
 constexpr int kKeysPerScript = 20;
 constexpr int kScaleFactor = 10;
 constexpr Repetition kScriptRepetition{20, 15};
-constexpr Repetition kScaleRepetition{2, 7};
+constexpr Repetition kScaleRepetition{2, 7, 2 * kScaleFactor};
 constexpr char kModulePath[] = "C:\\Program Files\\Varnel\\VrlDiscoveryResES.dll";
 constexpr char kClassKey[] = "CLSID\\{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}";
 constexpr char kProgId[] = "VrlDiscoveryResES.SpanishResources";
