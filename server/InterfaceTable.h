@@ -22,13 +22,22 @@ struct InterfaceTableRow {
 
 #include "server/Guids.h"
 
+// Takes the reference that QueryInterface hands out, through the interface.
+struct AddRefThroughInterface {
+    void operator()(IUnknown* unknown) const { unknown->AddRef(); }
+};
+
 // Inline: every QueryInterface and every creation walks a table, and the walk
-// is short enough to be cheaper in place than behind a call.
-inline HRESULT InterfaceTableQuery(void* objectStart, const InterfaceTableRow* table, REFIID iid, void** out)
+// is short enough to be cheaper in place than behind a call. A class whose
+// interfaces all share one count may take the reference itself, without the
+// call through the interface.
+template <class AddReference = AddRefThroughInterface>
+inline HRESULT InterfaceTableQuery(void* objectStart, const InterfaceTableRow* table, REFIID iid, void** out,
+                                   AddReference addReference = {})
 {
-    auto handOut = [out](void* start, DWORD_PTR offset) {
+    auto handOut = [out, addReference](void* start, DWORD_PTR offset) {
         auto* unknown = reinterpret_cast<IUnknown*>(static_cast<BYTE*>(start) + offset);
-        unknown->AddRef();
+        addReference(unknown);
         *out = unknown;
         return S_OK;
     };

@@ -57,9 +57,10 @@ StandaloneObject::StandaloneObject()
     ModuleAddLock();
 }
 
+// Both interfaces share the object's one count.
 HRESULT StandaloneObject::QueryInterface(REFIID iid, void** out)
 {
-    return InterfaceTableQuery(this, kResourceObjectInterfaces, iid, out);
+    return InterfaceTableQuery(this, kResourceObjectInterfaces, iid, out, [this](IUnknown*) { ++refCount; });
 }
 
 ULONG StandaloneObject::AddRef()
