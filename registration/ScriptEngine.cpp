@@ -258,7 +258,9 @@ private:
     {
         // The key is named from `parent_` while the path stays short enough,
         // and from this body's own key after that.
+        // An absent key's block is only read through, below an empty path.
         char keyPath[KeyPathCapacity];
+        keyPath[0] = '\0';
         HKEY keyParent = parent_;
         bool keyAbsent = absent_ || cannotExist;
         if (!keyAbsent && !JoinPath(keyPath, path_, keyName_)) {
