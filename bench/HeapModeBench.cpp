@@ -9,7 +9,7 @@
 
 #include "bench/Comparison.h"
 #include "server/ModuleHeap.h"
-#include "server/ObjectLifetime.h"
+#include "dll/ResourceObjectForms.h"
 #include "server/ServerModule.h"
 
 namespace {
@@ -38,8 +38,8 @@ DWORD WINAPI CreateAndRelease(void*)
 // One call: both threads through all their pairs, on heaps of `layout`.
 void TwoThreadsOn(HeapLayout layout)
 {
-    ModuleHeapTeardown(*g_module);
-    ModuleHeapCreate(*g_module, layout);
+    ModuleHeapTeardown(g_module->heap);
+    ModuleHeapCreate(g_module->heap, layout);
     HANDLE threads[kThreads];
     for (HANDLE& thread : threads)
         thread = CreateThread(nullptr, 0, CreateAndRelease, nullptr, 0, nullptr);

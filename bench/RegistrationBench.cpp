@@ -122,8 +122,8 @@ public:
     }
     void operator()()
     {
-        ApplyScript(parser_, text_.c_str(), true);
-        ApplyScript(parser_, text_.c_str(), false);
+        ApplyScript(parser_, text_.c_str(), ScriptMode::Register);
+        ApplyScript(parser_, text_.c_str(), ScriptMode::Unregister);
     }
 
 private:

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "bench/Comparison.h"
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "vrllocale.h"
 

@@ -2,8 +2,8 @@
 
 #include <comcat.h>
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 
 // The most bytes the buffer ever holds.
 constexpr int ExpansionBufferLargest = 0x3FFFFFFF;

@@ -6,7 +6,7 @@
 #include "registration/ScriptEngine.h"
 #include "registration/ScriptParser.h"
 #include "registration/Win32Result.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "server/ServerModule.h"
 
 namespace {
@@ -109,5 +109,5 @@ HRESULT RunResourceScript(const ReplacementMap& map, const wchar_t* path, UINT r
     if (FAILED(hr))
         return hr;
     ScriptParser parser(map);
-    return ApplyScript(parser, text.Get(), doRegister != FALSE);
+    return ApplyScript(parser, text.Get(), doRegister ? ScriptMode::Register : ScriptMode::Unregister);
 }

@@ -4,7 +4,8 @@
 #include "registration/OwnedKey.h"
 #include "registration/RegistryTree.h"
 #include "registration/ScriptKeywords.h"
-#include "server/Ownership.h"
+#include "registration/ValueWriter.h"
+#include "common/Ownership.h"
 
 namespace {
 
@@ -83,10 +84,10 @@ bool JoinPath(char* destination, const char* path, const char* name)
 // key with content that the script does not list stays, with that content.
 class BodyWalker {
 public:
-    BodyWalker(ScriptParser& parser, char* token, HKEY parent, const char* path, bool doRegister, bool absent,
+    BodyWalker(ScriptParser& parser, char* token, HKEY parent, const char* path, ScriptMode mode, KeyPresence presence,
                int depth)
-        : parser_(parser), token_(token), parent_(parent), path_(path), doRegister_(doRegister), absent_(absent),
-          depth_(depth)
+        : parser_(parser), token_(token), parent_(parent), path_(path), doRegister_(mode == ScriptMode::Register),
+          absent_(presence == KeyPresence::Absent), depth_(depth)
     {
     }
 
@@ -99,6 +100,10 @@ public:
     }
 
 private:
+    // What a key item asks beyond making or removing its key.
+    enum class KeyItem { Plain, Delete };
+    enum class ExistingKey { Keep, Clear };
+
     HRESULT HandleItem()
     {
         bool isDeleteItem = false;
@@ -112,7 +117,7 @@ private:
             // Removal treats both as plain keys; the name after "Delete" is a
             // name whatever it reads, as it is when registering.
             if (isDeleteItem)
-                return HandleKeyItem(true, false);
+                return HandleKeyItem(KeyItem::Delete, ExistingKey::Keep);
         }
         return HandlePlainItem();
     }
@@ -127,7 +132,7 @@ private:
         }
         if (EqualsIgnoringCase(token_, KeywordVal))
             return HandleValueItem();
-        return HandleKeyItem(false, false);
+        return HandleKeyItem(KeyItem::Plain, ExistingKey::Keep);
     }
 
     // A plain key loses its old subtree only if it turns out to exist when
@@ -137,13 +142,13 @@ private:
     {
         if (!IsUsableKeyName(token_))
             return DISP_E_EXCEPTION;
-        const bool clears = !IsProtectedKeyName(token_);
+        const ExistingKey existing = IsProtectedKeyName(token_) ? ExistingKey::Keep : ExistingKey::Clear;
         if (EqualsIgnoringCase(token_, KeywordNoRemove) || EqualsIgnoringCase(token_, KeywordVal)) {
-            if (clears)
+            if (existing == ExistingKey::Clear)
                 DeleteKeyTree(parent_, token_);
             return HandlePlainItem();
         }
-        return HandleKeyItem(false, clears);
+        return HandleKeyItem(KeyItem::Plain, existing);
     }
 
     HRESULT RegisterDeleteItem()
@@ -205,14 +210,14 @@ private:
         return current_.Get();
     }
 
-    HRESULT HandleKeyItem(bool isDeleteItem, bool clearExisting)
+    HRESULT HandleKeyItem(KeyItem item, ExistingKey existing)
     {
         if (!IsUsableKeyName(token_))
             return DISP_E_EXCEPTION;
         const bool fits = CopyBoundedName(keyName_, token_, KeyNameCapacity);
         if (doRegister_)
-            return fits ? RegisterKey(clearExisting) : DISP_E_EXCEPTION;
-        return UnregisterKey(isDeleteItem, !fits);
+            return fits ? RegisterKey(existing) : DISP_E_EXCEPTION;
+        return UnregisterKey(item, fits ? KeyPresence::MayExist : KeyPresence::Absent);
     }
 
     LONG CreateKey(HKEY* key, DWORD* disposition) const
@@ -222,14 +227,14 @@ private:
     }
 
     // Holds the named key with all rights, made if it is missing, or
-    // read-only when that is all it allows. With `clearExisting`, a key that
-    // was there already is deleted with its subtree and made anew.
-    LONG OpenCurrentKey(bool clearExisting)
+    // read-only when that is all it allows. With ExistingKey::Clear, a key
+    // that was there already is deleted with its subtree and made anew.
+    LONG OpenCurrentKey(ExistingKey existing)
     {
         HKEY key = nullptr;
         DWORD disposition = 0;
         LONG status = CreateKey(&key, &disposition);
-        if (clearExisting && (status != ERROR_SUCCESS || disposition != REG_CREATED_NEW_KEY)) {
+        if (existing == ExistingKey::Clear && (status != ERROR_SUCCESS || disposition != REG_CREATED_NEW_KEY)) {
             if (status == ERROR_SUCCESS)
                 RegCloseKey(key);
             DeleteKeyTree(parent_, keyName_);
@@ -240,21 +245,21 @@ private:
         return current_.OpenInto(parent_, keyName_, KEY_READ);
     }
 
-    HRESULT RegisterKey(bool clearExisting)
+    HRESULT RegisterKey(ExistingKey existing)
     {
-        if (OpenCurrentKey(clearExisting) != ERROR_SUCCESS)
+        if (OpenCurrentKey(existing) != ERROR_SUCCESS)
             return DISP_E_EXCEPTION;
         HRESULT hr = parser_.ReadToken(token_);
         if (SUCCEEDED(hr) && StartsValueClause(token_))
             hr = WriteValue(parser_, current_.Get(), nullptr, token_);
         if (SUCCEEDED(hr) && IsBlockOpener(token_))
-            hr = WalkBlock(false);
+            hr = WalkBlock(KeyPresence::MayExist);
         return hr;
     }
 
     // The key's removal is tried even when its clause or block fails, so
     // that the rollback of a broken script still takes back what it made.
-    HRESULT UnregisterKey(bool isDeleteItem, bool cannotExist)
+    HRESULT UnregisterKey(KeyItem item, KeyPresence presence)
     {
         // The key is named from `parent_` while the path stays short enough,
         // and from this body's own key after that.
@@ -262,7 +267,7 @@ private:
         char keyPath[KeyPathCapacity];
         keyPath[0] = '\0';
         HKEY keyParent = parent_;
-        bool keyAbsent = absent_ || cannotExist;
+        bool keyAbsent = absent_ || presence == KeyPresence::Absent;
         if (!keyAbsent && !JoinPath(keyPath, path_, keyName_)) {
             keyParent = BodyKey();
             keyAbsent = !keyParent || !JoinPath(keyPath, NoPath, keyName_);
@@ -271,7 +276,9 @@ private:
         if (SUCCEEDED(hr))
             hr = parser_.SkipValueClause(token_);
         if (SUCCEEDED(hr) && IsBlockOpener(token_))
-            hr = isDeleteItem ? DISP_E_EXCEPTION : WalkBlock(keyAbsent, keyParent, keyPath);
+            hr = item == KeyItem::Delete
+                ? DISP_E_EXCEPTION
+                : WalkBlock(keyAbsent ? KeyPresence::Absent : KeyPresence::MayExist, keyParent, keyPath);
         if (!keyAbsent && mayDelete_)
             RegDeleteKeyA(keyParent, keyPath);
         return hr;
@@ -279,12 +286,13 @@ private:
 
     // Walks the block that `token_` opens and reads the item after it: below
     // the current key when registering, below keyParent\keyPath when removing.
-    HRESULT WalkBlock(bool absent, HKEY keyParent = nullptr, const char* keyPath = NoPath)
+    HRESULT WalkBlock(KeyPresence presence, HKEY keyParent = nullptr, const char* keyPath = NoPath)
     {
         if (depth_ + 1 > MaxNestingDepth)
             return DISP_E_EXCEPTION;
         const HKEY blockParent = doRegister_ ? current_.Get() : keyParent;
-        BodyWalker block(parser_, token_, blockParent, keyPath, doRegister_, absent, depth_ + 1);
+        const ScriptMode mode = doRegister_ ? ScriptMode::Register : ScriptMode::Unregister;
+        BodyWalker block(parser_, token_, blockParent, keyPath, mode, presence, depth_ + 1);
         const HRESULT hr = block.Walk();
         return SUCCEEDED(hr) ? parser_.ReadToken(token_) : hr;
     }
@@ -304,15 +312,15 @@ private:
 
 }  // namespace
 
-HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, bool doRegister, bool absent, int depth)
+HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth)
 {
     if (depth > MaxNestingDepth)
         return DISP_E_EXCEPTION;
-    BodyWalker body(parser, token, parent, NoPath, doRegister, absent, depth);
+    BodyWalker body(parser, token, parent, NoPath, mode, presence, depth);
     return body.Walk();
 }
 
-HRESULT ApplyScript(ScriptParser& parser, const char* text, bool doRegister)
+HRESULT ApplyScript(ScriptParser& parser, const char* text, ScriptMode mode)
 {
     char* expandedText = nullptr;
     HRESULT hr = parser.ExpandVariables(text, &expandedText);
@@ -336,11 +344,11 @@ HRESULT ApplyScript(ScriptParser& parser, const char* text, bool doRegister)
             return DISP_E_EXCEPTION;
 
         const char* bodyStart = parser.Cursor();
-        hr = WalkKeyBlock(parser, token, root, doRegister, false, RootBodyDepth);
+        hr = WalkKeyBlock(parser, token, root, mode, KeyPresence::MayExist, RootBodyDepth);
         if (FAILED(hr)) {
-            if (doRegister) {
+            if (mode == ScriptMode::Register) {
                 parser.SetCursor(bodyStart);
-                WalkKeyBlock(parser, token, root, false, false, RootBodyDepth);
+                WalkKeyBlock(parser, token, root, ScriptMode::Unregister, KeyPresence::MayExist, RootBodyDepth);
             }
             return hr;
         }

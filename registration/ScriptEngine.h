@@ -11,12 +11,14 @@
 constexpr int RootBodyDepth = 1;
 constexpr int MaxNestingDepth = 32;
 
-HRESULT ApplyScript(ScriptParser& parser, const char* text, bool doRegister);
+// What a walk does with the keys and values that a script lists.
+enum class ScriptMode { Register, Unregister };
+// Whether the key that a body belongs to may be in the registry. The body of
+// a key known to be absent is only read through.
+enum class KeyPresence { MayExist, Absent };
+
+HRESULT ApplyScript(ScriptParser& parser, const char* text, ScriptMode mode);
 
 // Walks one body. On entry `token` holds the "{" that opened it; on success
 // it holds the "}" that closed it. `depth` is 1 for a root body.
-HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, bool doRegister, bool absent, int depth);
-
-// Writes the value clause that `token` ("=") begins into `key` under `name`
-// (null for the default value); on success `token` holds the next item.
-HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token);
+HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth);

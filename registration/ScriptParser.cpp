@@ -5,7 +5,7 @@
 #include "registration/ReplacementMap.h"
 #include "registration/RootKeyTable.h"
 #include "registration/ValueTypeTable.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 
 namespace {
 

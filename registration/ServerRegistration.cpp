@@ -3,11 +3,11 @@
 #include <olectl.h>
 
 #include "registration/ComponentCategories.h"
-#include "registration/LocalizationCategory.h"
+#include "common/LocalizationCategory.h"
 #include "registration/OwnedKey.h"
 #include "registration/RegistryTree.h"
 #include "registration/TypeLibRegistration.h"
-#include "server/Guids.h"
+#include "common/Guids.h"
 #include "server/ServerModule.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <oleauto.h>
 
 #include "registration/ModulePath.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "server/ServerModule.h"
 
 // The per-user forms of the library registration, which the platform's

@@ -2,12 +2,12 @@
 
 #include <olectl.h>
 
-#include "registration/LocalizationCategory.h"
+#include "common/LocalizationCategory.h"
 #include "registration/OwnedKey.h"
 #include "registration/ServerRegistration.h"
 #include "registration/TypeLibRegistration.h"
 #include "registration/Win32Result.h"
-#include "server/Guids.h"
+#include "common/Guids.h"
 #include "server/ServerModule.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Writing one value clause ("= type text") into a key.
 
-#include <windows.h>
+#include "registration/ValueWriter.h"
+
 #include <oleauto.h>
 
-#include "registration/ScriptEngine.h"
 #include "registration/Win32Result.h"
 
 namespace {

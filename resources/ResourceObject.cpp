@@ -1,7 +1,6 @@
 #include "resources/ResourceObject.h"
 
 #include "resources/LocaleConstants.h"
-#include "resources/dispatch/DispatchOperations.h"
 #include "server/ServerModule.h"
 
 namespace {
@@ -35,27 +34,6 @@ HRESULT NotImplemented(LONG* result)
 {
     return result ? E_NOTIMPL : E_POINTER;
 }
-}
-
-HRESULT ResourceObject::GetTypeInfoCount(UINT* count)
-{
-    return DispatchGetTypeInfoCount(this, count);
-}
-
-HRESULT ResourceObject::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** typeInfo)
-{
-    return DispatchGetTypeInfo(this, index, lcid, typeInfo);
-}
-
-HRESULT ResourceObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids)
-{
-    return DispatchGetIDsOfNames(this, iid, names, count, lcid, ids);
-}
-
-HRESULT ResourceObject::Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters,
-                               VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
-{
-    return DispatchInvoke(this, member, iid, lcid, flags, parameters, result, exception, argumentError);
 }
 
 HRESULT ResourceObject::FontName(BSTR* fontName)

@@ -6,20 +6,13 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "vrllocale.h"
+#include "resources/dispatch/LocaleResourcesDispatch.h"
 
 // Longest text handed out, in UTF-16 units; longer texts are cut.
 inline constexpr int kMaxStringLength = 511;
 
-class ResourceObject : public ILocaleResources {
+class ResourceObject : public LocaleResourcesDispatch {
 public:
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** typeInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
-
     // ILocaleResources
     HRESULT STDMETHODCALLTYPE FontName(BSTR* fontName) override;
     HRESULT STDMETHODCALLTYPE LocaleNumber1(LONG* value) override;

@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "server/Guids.h"
+#include "common/Guids.h"
 #include "server/InterfaceTable.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 
 namespace {
 constexpr InterfaceTableRow kClassFactoryInterfaces[] = {

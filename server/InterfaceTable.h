@@ -20,7 +20,7 @@ struct InterfaceTableRow {
     InterfaceResolver kind;  // kOffsetRow, a resolver, or kEndOfTable
 };
 
-#include "server/Guids.h"
+#include "common/Guids.h"
 
 // Takes the reference that QueryInterface hands out, through the interface.
 struct AddRefThroughInterface {

@@ -1,10 +1,6 @@
-// The module allocator. Blocks come from the module's private heaps: from the
-// main heap alone, or in rotation from the extra heaps, each block then
-// preceded by a header naming the heap it came from.
+// The module's private heaps: their set-up, teardown and rotation.
 
 #include "server/ModuleHeap.h"
-
-#include "server/ServerModule.h"
 
 namespace {
 constexpr DWORD kSerialisedHeap = 0;
@@ -43,23 +39,23 @@ bool FitsWithHeader(SIZE_T size)
 
 // Creates the extra heaps into a new handle array; on any failure destroys
 // what it made and answers false.
-bool CreateExtraHeaps(ServerModule& module, DWORD heapMask)
+bool CreateExtraHeaps(ModuleHeap& heaps, DWORD heapMask)
 {
     const DWORD count = heapMask + 1;
-    auto* heaps = static_cast<HANDLE*>(HeapAlloc(module.mainHeap, kNoFlags, count * sizeof(HANDLE)));
-    if (!heaps)
+    auto* handles = static_cast<HANDLE*>(HeapAlloc(heaps.mainHeap, kNoFlags, count * sizeof(HANDLE)));
+    if (!handles)
         return false;
     for (DWORD index = 0; index < count; ++index) {
-        heaps[index] = CreatePrivateHeap();
-        if (!heaps[index]) {
+        handles[index] = CreatePrivateHeap();
+        if (!handles[index]) {
             while (index > 0)
-                HeapDestroy(heaps[--index]);
-            HeapFree(module.mainHeap, kNoFlags, heaps);
+                HeapDestroy(handles[--index]);
+            HeapFree(heaps.mainHeap, kNoFlags, handles);
             return false;
         }
     }
-    module.extraHeaps = heaps;
-    module.heapMask = heapMask;
+    heaps.extraHeaps = handles;
+    heaps.heapMask = heapMask;
     return true;
 }
 }
@@ -75,43 +71,43 @@ HeapLayout PlatformHeapLayout()
     return ChooseHeapLayout(version.dwPlatformId, version.dwMajorVersion, system.dwNumberOfProcessors);
 }
 
-void ModuleHeapCreate(ServerModule& module, HeapLayout layout)
+void ModuleHeapCreate(ModuleHeap& heaps, HeapLayout layout)
 {
-    module.heapMask = 0;
-    module.extraHeaps = nullptr;
-    module.nextHeap = 0;
-    module.mainHeap = CreatePrivateHeap();
-    if (module.mainHeap && layout.multiHeap)
-        CreateExtraHeaps(module, layout.heapMask);
+    heaps.heapMask = 0;
+    heaps.extraHeaps = nullptr;
+    heaps.nextHeap = 0;
+    heaps.mainHeap = CreatePrivateHeap();
+    if (heaps.mainHeap && layout.multiHeap)
+        CreateExtraHeaps(heaps, layout.heapMask);
 }
 
-void ModuleHeapSetup(ServerModule& module)
+void ModuleHeapSetup(ModuleHeap& heaps)
 {
-    ModuleHeapCreate(module, PlatformHeapLayout());
+    ModuleHeapCreate(heaps, PlatformHeapLayout());
 }
 
-void ModuleHeapTeardown(ServerModule& module)
+void ModuleHeapTeardown(ModuleHeap& heaps)
 {
-    if (!module.mainHeap)
+    if (!heaps.mainHeap)
         return;
-    if (module.extraHeaps) {
-        for (DWORD index = 0; index <= module.heapMask; ++index)
-            HeapDestroy(module.extraHeaps[index]);
-        module.extraHeaps = nullptr;
-        module.heapMask = 0;
+    if (heaps.extraHeaps) {
+        for (DWORD index = 0; index <= heaps.heapMask; ++index)
+            HeapDestroy(heaps.extraHeaps[index]);
+        heaps.extraHeaps = nullptr;
+        heaps.heapMask = 0;
     }
-    HeapDestroy(module.mainHeap);
-    module.mainHeap = nullptr;
+    HeapDestroy(heaps.mainHeap);
+    heaps.mainHeap = nullptr;
 }
 
-void* ExtraHeapAlloc(ServerModule& module, SIZE_T size)
+void* ExtraHeapAlloc(ModuleHeap& heaps, SIZE_T size)
 {
     if (!FitsWithHeader(size))
         return nullptr;
     // Unsynchronised on purpose: a lost increment only skews the spread.
-    const LONG turn = module.nextHeap;
-    module.nextHeap = turn + 1;
-    const HANDLE heap = module.extraHeaps[static_cast<DWORD>(turn) & module.heapMask];
+    const LONG turn = heaps.nextHeap;
+    heaps.nextHeap = turn + 1;
+    const HANDLE heap = heaps.extraHeaps[static_cast<DWORD>(turn) & heaps.heapMask];
     void* header = HeapAlloc(heap, kNoFlags, size + sizeof(BlockHeader));
     if (!header)
         return nullptr;
@@ -119,13 +115,12 @@ void* ExtraHeapAlloc(ServerModule& module, SIZE_T size)
     return BlockAfter(header);
 }
 
-void* ModuleRealloc(void* block, SIZE_T size)
+void* ModuleHeapRealloc(ModuleHeap& heaps, void* block, SIZE_T size)
 {
     if (!block)
-        return ModuleAlloc(size);
-    ServerModule* module = g_module;
-    if (!module->extraHeaps)
-        return HeapReAlloc(module->mainHeap, kNoFlags, block, size);
+        return ModuleHeapAlloc(heaps, size);
+    if (!heaps.extraHeaps)
+        return HeapReAlloc(heaps.mainHeap, kNoFlags, block, size);
     if (!FitsWithHeader(size))
         return nullptr;
     BlockHeader* header = HeaderOf(block);

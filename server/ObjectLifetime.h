@@ -1,53 +1,47 @@
 #pragma once
-// The complete forms of the resource object: on its own, or as the inner
-// object of an aggregate. Each live object holds one module lock.
+// How every object of the server is made, counted and destroyed: allocated
+// from the module heap, built with a count of 0, queried for the requested
+// interface, and destroyed again on any result other than S_OK. Each live
+// object holds one module lock.
 
-#include "resources/ResourceObject.h"
-#include "server/InterfaceTable.h"
+#include <new>
 
-// ILocaleResources first, IDispatch second, both at the object's start.
-extern const InterfaceTableRow kResourceObjectInterfaces[];
+#include "server/ServerModule.h"
 
-class StandaloneObject final : public ResourceObject {
-public:
-    StandaloneObject();
+// Allocates and builds an object with a count of 0, then hands out the
+// requested interface; on any other result than S_OK the object goes again.
+template <class Object, class... Arguments>
+HRESULT ConstructObject(REFIID iid, void** out, Arguments... arguments)
+{
+    void* memory = ModuleAlloc(sizeof(Object));
+    if (!memory)
+        return E_OUTOFMEMORY;
+    auto* object = new (memory) Object(arguments...);
+    // The class is known here: its own QueryInterface, without the vtable.
+    const HRESULT result = object->Object::QueryInterface(iid, out);
+    if (result != S_OK)
+        Object::Destroy(object);
+    return result;
+}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+// Objects that count references with plain arithmetic: each is called only
+// on the thread of the apartment that created it.
+template <class Object>
+ULONG ReleaseReference(Object* object, LONG& count)
+{
+    const LONG remaining = --count;
+    if (remaining == 0)
+        Object::Destroy(object);
+    return remaining;
+}
 
-    static void Destroy(StandaloneObject* object);
-};
-
-// The resource object as the aggregate's clients see it: its IUnknown
-// delegates to the aggregate's owner.
-class ContainedPart final : public ResourceObject {
-public:
-    explicit ContainedPart(IUnknown* outer);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-};
-
-// The inner object of an aggregate; its own IUnknown is the non-delegating one.
-class AggregatedObject final : public IUnknown {
-public:
-    explicit AggregatedObject(IUnknown* outer);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
-    static void Destroy(AggregatedObject* object);
-
-private:
-    LONG refCount = 0;
-    ContainedPart part;
-};
-
-// Instance creator of the resource class: standalone without an outer
-// object, aggregated with one.
-HRESULT CreateResourceObject(void* outer, REFIID iid, void** out);
-HRESULT CreateStandalone(void* outer, REFIID iid, void** out);
-HRESULT CreateAggregated(void* outer, REFIID iid, void** out);
+// Destruction sets the count to 1 first, gives the object's module lock back
+// and returns its storage to the module heap.
+template <class Object>
+void DestroyObject(Object* object, LONG& count)
+{
+    count = 1;
+    ModuleReleaseLock();
+    object->~Object();
+    ModuleFree(object);
+}

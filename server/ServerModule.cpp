@@ -2,11 +2,8 @@
 
 #include "server/ServerModule.h"
 
-#include "server/Guids.h"
-#include "server/ModuleHeap.h"
-#include "server/Ownership.h"
-
-void RunTerminationList(ServerModule& module);
+#include "common/Guids.h"
+#include "common/Ownership.h"
 
 namespace {
 constinit ServerModule theModule{};
@@ -23,18 +20,15 @@ HRESULT ModuleStart(ClassEntry* classTable, HINSTANCE instance)
     module.moduleInstance = instance;
     module.resourceInstance = instance;
     module.typeLibInstance = instance;
-    module.mainHeap = nullptr;
+    module.heap.mainHeap = nullptr;
     InitializeCriticalSection(&module.typeInfoLock);
     InitializeCriticalSection(&module.classObjectLock);
-    module.heapMask = 0;
-    module.nextHeap = 0;
-    module.extraHeaps = nullptr;
-    module.terminationList = nullptr;
+    module.terminationList.newest = nullptr;
     if (classTable) {
         for (ClassEntry* entry = classTable; entry->clsid; ++entry)
             entry->classInit(TRUE);
     }
-    ModuleHeapSetup(module);
+    ModuleHeapSetup(module.heap);
     return S_OK;
 }
 
@@ -51,8 +45,8 @@ HRESULT ModuleStop()
     }
     DeleteCriticalSection(&module.typeInfoLock);
     DeleteCriticalSection(&module.classObjectLock);
-    RunTerminationList(module);
-    ModuleHeapTeardown(module);
+    TerminationListRun(module.terminationList, module.heap);
+    ModuleHeapTeardown(module.heap);
     return S_OK;
 }
 
@@ -78,4 +72,17 @@ HRESULT ModuleGetClassObject(ServerModule* module, REFCLSID clsid, REFIID iid, v
     if (!*out && result == S_OK)
         result = CLASS_E_CLASSNOTAVAILABLE;
     return result;
+}
+
+HRESULT AddTerminationCallback(TerminationCallback callback, DWORD_PTR data)
+{
+    return TerminationListAdd(g_module->terminationList, g_module->heap, g_module->typeInfoLock, callback, data);
+}
+
+void* ModuleRealloc(void* block, SIZE_T size)
+{
+    ServerModule* module = g_module;
+    if (!block)
+        return ModuleAlloc(size);
+    return ModuleHeapRealloc(module->heap, block, size);
 }

@@ -1,29 +1,29 @@
-// Callbacks run when the module stops, newest first.
+#include "server/TerminationList.h"
 
-#include "server/ServerModule.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 
-HRESULT AddTerminationCallback(TerminationCallback callback, DWORD_PTR data)
+HRESULT TerminationListAdd(TerminationList& list, ModuleHeap& heaps, CRITICAL_SECTION& lock,
+                           TerminationCallback callback, DWORD_PTR data)
 {
-    auto* node = static_cast<TerminationNode*>(ModuleAlloc(sizeof(TerminationNode)));
+    auto* node = static_cast<TerminationNode*>(ModuleHeapAlloc(heaps, sizeof(TerminationNode)));
     if (!node)
         return E_OUTOFMEMORY;
     node->callback = callback;
     node->data = data;
-    CriticalSectionLock lock(g_module->typeInfoLock);
-    node->next = g_module->terminationList;
-    g_module->terminationList = node;
+    CriticalSectionLock guard(lock);
+    node->next = list.newest;
+    list.newest = node;
     return S_OK;
 }
 
-void RunTerminationList(ServerModule& module)
+void TerminationListRun(TerminationList& list, ModuleHeap& heaps)
 {
-    TerminationNode* node = module.terminationList;
+    TerminationNode* node = list.newest;
     while (node) {
         node->callback(node->data);
         TerminationNode* next = node->next;
-        ModuleFree(node);
+        ModuleHeapFree(heaps, node);
         node = next;
     }
-    module.terminationList = nullptr;
+    list.newest = nullptr;
 }

@@ -1,7 +1,7 @@
 #include "resources/dispatch/InterfaceTypeInfoLookup.h"
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "resources/dispatch/TypeInfoHolder.h"
 
-#include "registration/VrlDiscoveryResES.typelib.h"
+#include "common/ServerTypeLibrary.h"
 #include "resources/dispatch/InterfaceTypeInfoLookup.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "server/ServerModule.h"
 #include "vrllocale.h"
 

@@ -9,9 +9,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "resources/dispatch/DispatchOperations.h"
+#include "resources/dispatch/LocaleResourcesDispatch.h"
 #include "resources/dispatch/TypeInfoHolder.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "server/ServerModule.h"
 #include "tests/dispatch/FakeLocaleResources.h"
 #include "tests/dispatch/TypeLibRegistration.h"
@@ -31,7 +31,7 @@ constexpr DISPID kFirstParameter = 0;
 size_t TerminationListLength()
 {
     size_t length = 0;
-    for (TerminationNode* node = g_module->terminationList; node; node = node->next)
+    for (TerminationNode* node = g_module->terminationList.newest; node; node = node->next)
         ++length;
     return length;
 }
@@ -58,15 +58,15 @@ protected:
     HRESULT IdOf(const wchar_t* name, DISPID* id)
     {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-        return DispatchGetIDsOfNames(&object, IID_NULL, names, 1, kEnglishUs, id);
+        return object.GetIDsOfNames(IID_NULL, names, 1, kEnglishUs, id);
     }
 
     HRESULT Call(DISPID member, VARIANT* arguments, UINT argumentCount, VARIANT* result, EXCEPINFO* exception)
     {
         DISPPARAMS parameters{arguments, nullptr, argumentCount, 0};
         UINT argumentError = 0;
-        return DispatchInvoke(&object, member, IID_NULL, kEnglishUs, DISPATCH_METHOD, &parameters, result, exception,
-                              &argumentError);
+        return object.Invoke(member, IID_NULL, kEnglishUs, DISPATCH_METHOD, &parameters, result, exception,
+                             &argumentError);
     }
 
     IsolatedClassesRoot isolatedRoot;
@@ -89,18 +89,18 @@ protected:
 TEST_F(BothLibrariesRegistered, GetTypeInfoIgnoresItsIndexAndAddsAReference)
 {
     UINT count = 0;
-    EXPECT_EQ(DispatchGetTypeInfoCount(&object, &count), S_OK);
+    EXPECT_EQ(object.GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
-    EXPECT_EQ(DispatchGetTypeInfo(&object, 0, kEnglishUs, nullptr), E_POINTER);
+    EXPECT_EQ(object.GetTypeInfo(0, kEnglishUs, nullptr), E_POINTER);
 
     ComRef<ITypeInfo> first;
-    ASSERT_EQ(DispatchGetTypeInfo(&object, 0, kEnglishUs, first.Put()), S_OK);
+    ASSERT_EQ(object.GetTypeInfo(0, kEnglishUs, first.Put()), S_OK);
     ASSERT_TRUE(first);
     const ULONG referencesAfterFirst = first->AddRef() - 1;
     first->Release();
 
     ComRef<ITypeInfo> second;
-    ASSERT_EQ(DispatchGetTypeInfo(&object, 7, kEnglishUs, second.Put()), S_OK);
+    ASSERT_EQ(object.GetTypeInfo(7, kEnglishUs, second.Put()), S_OK);
     EXPECT_EQ(second.Get(), first.Get());
     EXPECT_EQ(second->AddRef() - 1, referencesAfterFirst + 1);
     second->Release();
@@ -148,7 +148,7 @@ TEST_F(BothLibrariesRegistered, LateBoundCallsReachTheObject)
 TEST_F(BothLibrariesRegistered, MemberNamesComeFromTheCacheInExactCase)
 {
     DISPID untouched = DISPID_UNKNOWN;
-    EXPECT_EQ(DispatchGetIDsOfNames(&object, IID_NULL, nullptr, 0, kEnglishUs, &untouched), S_OK);
+    EXPECT_EQ(object.GetIDsOfNames(IID_NULL, nullptr, 0, kEnglishUs, &untouched), S_OK);
     EXPECT_EQ(untouched, DISPID_UNKNOWN);
 
     // Count 0 loaded the type information and its cache: every member in order.
@@ -176,14 +176,14 @@ TEST_F(BothLibrariesRegistered, OnlyTheFirstNameIsAMember)
 {
     LPOLESTR withParameter[] = {const_cast<LPOLESTR>(L"GetString"), const_cast<LPOLESTR>(L"id")};
     DISPID ids[2] = {DISPID_UNKNOWN, DISPID_UNKNOWN};
-    EXPECT_EQ(DispatchGetIDsOfNames(&object, IID_NULL, withParameter, 2, kEnglishUs, ids), S_OK);
+    EXPECT_EQ(object.GetIDsOfNames(IID_NULL, withParameter, 2, kEnglishUs, ids), S_OK);
     EXPECT_EQ(ids[0], kGetStringId);
     EXPECT_EQ(ids[1], kFirstParameter);
 
     // A member's name in the place of a parameter is not taken for the member.
     LPOLESTR withMemberName[] = {const_cast<LPOLESTR>(L"GetString"), const_cast<LPOLESTR>(L"Version")};
     ids[1] = kFirstParameter;
-    EXPECT_EQ(DispatchGetIDsOfNames(&object, IID_NULL, withMemberName, 2, kEnglishUs, ids), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(object.GetIDsOfNames(IID_NULL, withMemberName, 2, kEnglishUs, ids), DISP_E_UNKNOWNNAME);
     EXPECT_NE(ids[1], kVersionId);
 }
 
@@ -212,7 +212,7 @@ DWORD WINAPI FirstGetIDsOfNamesOnThread(void* context)
     WaitForSingleObject(call->start, INFINITE);
     FakeLocaleResources object;
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"GetString")};
-    call->result = DispatchGetIDsOfNames(&object, IID_NULL, names, 1, kEnglishUs, &call->id);
+    call->result = object.GetIDsOfNames(IID_NULL, names, 1, kEnglishUs, &call->id);
     return 0;
 }
 
@@ -277,7 +277,7 @@ TEST_F(SiblingNotRegistered, EveryLateBoundCallFailsWithoutGrowingTheTermination
     HRESULT firstFailure = S_OK;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         ITypeInfo* typeInfo = reinterpret_cast<ITypeInfo*>(&object);
-        HRESULT hr = DispatchGetTypeInfo(&object, 0, kEnglishUs, &typeInfo);
+        HRESULT hr = object.GetTypeInfo(0, kEnglishUs, &typeInfo);
         EXPECT_TRUE(FAILED(hr));
         EXPECT_EQ(typeInfo, nullptr);
         if (attempt == 0)
@@ -302,7 +302,7 @@ TEST_F(SiblingNotRegistered, EveryLateBoundCallFailsWithoutGrowingTheTermination
 TEST_F(DispatchSupport, WithoutTheServerLibraryTheLoadFailureIsReturned)
 {
     ITypeInfo* typeInfo = nullptr;
-    EXPECT_EQ(DispatchGetTypeInfo(&object, 0, kEnglishUs, &typeInfo), TYPE_E_LIBNOTREGISTERED);
+    EXPECT_EQ(object.GetTypeInfo(0, kEnglishUs, &typeInfo), TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(typeInfo, nullptr);
     EXPECT_EQ(Call(kGetStringId, nullptr, 0, nullptr, nullptr), TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(TerminationListLength(), 1u) << "one cleanup, queued before the first load";

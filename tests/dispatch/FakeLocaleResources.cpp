@@ -1,7 +1,5 @@
 #include "tests/dispatch/FakeLocaleResources.h"
 
-#include "resources/dispatch/DispatchOperations.h"
-
 HRESULT FakeLocaleResources::QueryInterface(REFIID iid, void** out)
 {
     if (!out)
@@ -22,27 +20,6 @@ ULONG FakeLocaleResources::AddRef()
 ULONG FakeLocaleResources::Release()
 {
     return InterlockedDecrement(&refCount_);
-}
-
-HRESULT FakeLocaleResources::GetTypeInfoCount(UINT* count)
-{
-    return DispatchGetTypeInfoCount(this, count);
-}
-
-HRESULT FakeLocaleResources::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** typeInfo)
-{
-    return DispatchGetTypeInfo(this, index, lcid, typeInfo);
-}
-
-HRESULT FakeLocaleResources::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids)
-{
-    return DispatchGetIDsOfNames(this, iid, names, count, lcid, ids);
-}
-
-HRESULT FakeLocaleResources::Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters,
-                                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
-{
-    return DispatchInvoke(this, member, iid, lcid, flags, parameters, result, exception, argumentError);
 }
 
 namespace {

@@ -5,9 +5,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "vrllocale.h"
+#include "resources/dispatch/LocaleResourcesDispatch.h"
 
-class FakeLocaleResources : public ILocaleResources {
+class FakeLocaleResources : public LocaleResourcesDispatch {
 public:
     static constexpr LONG kLocaleNumber1 = 8;
     static constexpr SHORT kPrimaryLanguageId = 10;
@@ -18,12 +18,6 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** typeInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
     HRESULT STDMETHODCALLTYPE FontName(BSTR* fontName) override;
     HRESULT STDMETHODCALLTYPE LocaleNumber1(LONG* value) override;

@@ -1,6 +1,6 @@
 #include "tests/dispatch/TypeLibRegistration.h"
 
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 
 IsolatedClassesRoot::IsolatedClassesRoot()
     : path_(L"Software\\VrlDispatchTests\\" + std::to_wstring(GetCurrentProcessId()))

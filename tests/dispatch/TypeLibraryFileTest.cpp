@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "registration/VrlDiscoveryResES.typelib.h"
-#include "server/Ownership.h"
+#include "common/ServerTypeLibrary.h"
+#include "common/Ownership.h"
 #include "vrllocale.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <cwchar>
 #include <string>
 
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 
 namespace {
 

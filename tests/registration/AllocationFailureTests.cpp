@@ -28,14 +28,14 @@ const std::string kClassScript =
 const wchar_t kLongModulePath[] =
     L"C:\\Program Files\\Varnel\\Instrument Discovery\\Localization\\Spanish\\VrlDiscoveryResES.dll";
 
-HRESULT ApplyWithModule(const std::string& script, bool doRegister)
+HRESULT ApplyWithModule(const std::string& script, ScriptMode mode)
 {
     ReplacementMap map;
     HRESULT hr = map.Insert(L"Module", kLongModulePath);
     if (FAILED(hr))
         return hr;
     ScriptParser parser(map);
-    return ApplyScript(parser, script.c_str(), doRegister);
+    return ApplyScript(parser, script.c_str(), mode);
 }
 
 // Walks `apply`, which works on the registry from `before`; a failed run must
@@ -84,12 +84,12 @@ TEST(EngineAllocationFailures, RegisterAndUnregisterTheClassScript)
     // Registered once and removed again: the protected CLSID key stays.
     auto afterRemoval = [&] {
         area.Reset();
-        ApplyWithModule(kClassScript, true);
-        ApplyWithModule(kClassScript, false);
+        ApplyWithModule(kClassScript, ScriptMode::Register);
+        ApplyWithModule(kClassScript, ScriptMode::Unregister);
     };
     auto registeredOnce = [&] {
         area.Reset();
-        ApplyWithModule(kClassScript, true);
+        ApplyWithModule(kClassScript, ScriptMode::Register);
     };
     afterRemoval();
     const std::string unregistered = area.Snapshot();
@@ -98,8 +98,10 @@ TEST(EngineAllocationFailures, RegisterAndUnregisterTheClassScript)
     ASSERT_NE(registered, unregistered);
 
     WalkRegistration(
-        "register", [] { return ApplyWithModule(kClassScript, true); }, unregistered, registered, afterRemoval);
+        "register", [] { return ApplyWithModule(kClassScript, ScriptMode::Register); }, unregistered, registered,
+        afterRemoval);
     WalkRegistration(
-        "unregister", [] { return ApplyWithModule(kClassScript, false); }, registered, unregistered, registeredOnce);
+        "unregister", [] { return ApplyWithModule(kClassScript, ScriptMode::Unregister); }, registered, unregistered,
+        registeredOnce);
     area.Reset();
 }

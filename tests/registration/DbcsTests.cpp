@@ -8,7 +8,7 @@
 
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptParser.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "tests/registration/EngineTestSupport.h"
 
 namespace {
@@ -85,11 +85,11 @@ TEST(DbcsEngine, KeyNamesWithBackslashTrailBytesAreOneLevelDeep)
     area.Reset();
     const std::string table = TableCharacter;
     const std::string script = "HKCU { " + table + " = s '" + table + "' { val " + table + " = s 'x' } }";
-    EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Register)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Register)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(),
               SortedLines("HKCU\\" + table + "\nHKCU\\" + table + " [] S " + table + "\nHKCU\\" + table + " [" + table +
                           "] S x"));
-    EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Unregister)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 }
 
@@ -103,9 +103,9 @@ TEST(DbcsEngine, ALongDoubleByteKeyNameIsRemovedWhole)
     for (int i = 0; i < 200; ++i)
         name += TableCharacter;
     const std::string script = "HKCU { '" + name + "' }";
-    EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Register)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Register)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(), "HKCU\\" + name + "\n");
-    EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Unregister)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 }
 

@@ -16,12 +16,12 @@ TestArea& EngineArea()
     return *area;
 }
 
-HRESULT Apply(const char* script, Mode mode)
+HRESULT Apply(const char* script, ScriptMode mode)
 {
     ReplacementMap map;
     map.Insert(L"Module", L"C:\\x\\y.dll");
     ScriptParser parser(map);
-    return ApplyScript(parser, script, mode == Mode::Register);
+    return ApplyScript(parser, script, mode);
 }
 
 std::string Hex(HRESULT hr)

@@ -6,15 +6,14 @@
 
 #include <string>
 
+#include "registration/ScriptEngine.h"
 #include "tests/registration/TestArea.h"
-
-enum class Mode { Register, Unregister };
 
 // The area of this process, created on first use and kept until exit.
 TestArea& EngineArea();
 
 // Applies `script` with the pair ("Module", "C:\x\y.dll").
-HRESULT Apply(const char* script, Mode mode);
+HRESULT Apply(const char* script, ScriptMode mode);
 
 // Every token of `text`, each followed by "|", then "end" when the text ran
 // out cleanly or the name of the code that stopped the reading.

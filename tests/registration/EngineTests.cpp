@@ -16,13 +16,13 @@ struct EngineCase {
     const char* name;
     const char* setup;  // registered first, or null
     const char* script;
-    Mode mode;
+    ScriptMode mode;
     HRESULT hr;
     const char* state;  // the area afterwards, one line per key or value
 };
 
-constexpr Mode Reg = Mode::Register;
-constexpr Mode Unreg = Mode::Unregister;
+constexpr ScriptMode Reg = ScriptMode::Register;
+constexpr ScriptMode Unreg = ScriptMode::Unregister;
 
 const char ClassScript[] = "HKCR { NoRemove CLSID { ForceRemove {G} = s 'x' { InprocServer32 = s 'p' { val "
                            "ThreadingModel = s 'Apartment' } } } }";
@@ -125,7 +125,7 @@ TEST(ApplyScript, TableOfScriptsAgainstTheRegistry)
     for (const auto& c : Cases) {
         area.Reset();
         if (c.setup) {
-            ASSERT_EQ(Hex(Apply(c.setup, Mode::Register)), Hex(S_OK)) << c.name;
+            ASSERT_EQ(Hex(Apply(c.setup, ScriptMode::Register)), Hex(S_OK)) << c.name;
         }
         EXPECT_EQ(Hex(Apply(c.script, c.mode)), Hex(c.hr)) << c.name;
         EXPECT_EQ(area.Snapshot(), SortedLines(c.state)) << c.name;
@@ -147,17 +147,17 @@ TEST(ApplyScript, NestingIsBoundedAndTooDeepAScriptRollsBack)
 {
     TestArea& area = EngineArea();
     area.Reset();
-    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), Mode::Register)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), ScriptMode::Register)), Hex(S_OK));
     std::string deepest = "HKCU";
     for (int key = 2; key <= MaxNestingDepth; ++key)
         deepest.append("\\").append(std::to_string(key));
     HKEY key = area.OpenKey(deepest.c_str(), KEY_READ);
     EXPECT_NE(key, nullptr);
     RegCloseKey(key);
-    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), Mode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), ScriptMode::Unregister)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 
-    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth + 1).c_str(), Mode::Register)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth + 1).c_str(), ScriptMode::Register)), Hex(DISP_E_EXCEPTION));
     EXPECT_EQ(area.Snapshot(), "");
 }
 
@@ -179,16 +179,16 @@ TEST(ApplyScript, RemovalReachesTheDeepestKeyOfTheLongestNames)
     TestArea& area = EngineArea();
     area.Reset();
     const std::string plain = DeepLongScript("");
-    ASSERT_EQ(Hex(Apply(plain.c_str(), Mode::Register)), Hex(S_OK));
-    EXPECT_EQ(Hex(Apply(plain.c_str(), Mode::Unregister)), Hex(S_OK));
+    ASSERT_EQ(Hex(Apply(plain.c_str(), ScriptMode::Register)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(plain.c_str(), ScriptMode::Unregister)), Hex(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 
     // Under NoRemove only the values go, the deepest one included.
-    ASSERT_EQ(Hex(Apply(plain.c_str(), Mode::Register)), Hex(S_OK));
+    ASSERT_EQ(Hex(Apply(plain.c_str(), ScriptMode::Register)), Hex(S_OK));
     const std::string before = area.Snapshot();
     std::string kept = DeepLongScript("NoRemove ");
     kept.replace(kept.find(" val W = s 'y'"), 14, "");
-    EXPECT_EQ(Hex(Apply(kept.c_str(), Mode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(Hex(Apply(kept.c_str(), ScriptMode::Unregister)), Hex(S_OK));
     std::string expected = before;
     const auto valueLine = expected.find(" [V] S x\n");
     ASSERT_NE(valueLine, std::string::npos);
@@ -205,7 +205,7 @@ TEST(ApplyScript, AValueNameHoldsAtMost259Bytes)
         const std::string name(length, 'n');
         const std::string script = "HKCU { K { val " + name + " = s 'x' } }";
         const HRESULT expected = length == 259 ? S_OK : DISP_E_EXCEPTION;
-        EXPECT_EQ(Hex(Apply(script.c_str(), Mode::Register)), Hex(expected)) << length;
+        EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Register)), Hex(expected)) << length;
         EXPECT_EQ(area.Snapshot(), length == 259 ? "HKCU\\K\nHKCU\\K [" + name + "] S x\n" : "") << length;
     }
 }
@@ -214,7 +214,7 @@ TEST(ApplyScript, StoresTheTerminatingNulOfAString)
 {
     TestArea& area = EngineArea();
     area.Reset();
-    ASSERT_EQ(Apply("HKCR { K = s 'text' }", Mode::Register), S_OK);
+    ASSERT_EQ(Apply("HKCR { K = s 'text' }", ScriptMode::Register), S_OK);
     HKEY key = area.OpenKey("HKCR\\K", KEY_READ);
     ASSERT_NE(key, nullptr);
     DWORD size = 0;
@@ -231,7 +231,7 @@ TEST(ApplyScript, AValueThatCannotBeWrittenFailsAndRollsBack)
     HKEY readOnly = area.OpenKey("HKCU", KEY_READ);
     ASSERT_NE(readOnly, nullptr);
     TestArea::Redirect(HKEY_CURRENT_USER, readOnly);
-    const HRESULT hr = Apply("HKCU { K = s 'x' val V = s 'y' }", Mode::Register);
+    const HRESULT hr = Apply("HKCU { K = s 'x' val V = s 'y' }", ScriptMode::Register);
     area.RestoreRedirects();
     RegCloseKey(readOnly);
     EXPECT_EQ(Hex(hr), Hex(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)));
@@ -255,7 +255,7 @@ TEST(KeyIsEmpty, ALoneDefaultValueDoesNotCount)
     };
     for (const auto& c : cases) {
         area.Reset();
-        ASSERT_EQ(Apply(c.setup, Mode::Register), S_OK) << c.setup;
+        ASSERT_EQ(Apply(c.setup, ScriptMode::Register), S_OK) << c.setup;
         HKEY key = area.OpenKey("HKCU\\K", KEY_READ);
         ASSERT_NE(key, nullptr);
         EXPECT_EQ(KeyIsEmpty(key), c.empty) << c.setup;
@@ -267,7 +267,7 @@ TEST(DeleteKeyTree, RemovesEveryLevelAndReportsAMissingKey)
 {
     TestArea& area = EngineArea();
     area.Reset();
-    ASSERT_EQ(Apply("HKCU { K { A { B { C } } D { val V = s 'x' } } L }", Mode::Register), S_OK);
+    ASSERT_EQ(Apply("HKCU { K { A { B { C } } D { val V = s 'x' } } L }", ScriptMode::Register), S_OK);
     EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, "K"), ERROR_SUCCESS);
     EXPECT_EQ(area.Snapshot(), "HKCU\\L\n");
     EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, "K"), ERROR_FILE_NOT_FOUND);

@@ -6,7 +6,7 @@
 
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptParser.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "tests/registration/EngineTestSupport.h"
 
 namespace {

@@ -89,7 +89,7 @@ std::string::size_type FirstBlockEnd(const std::string& script)
         return std::string::npos;
     const HKEY root = ScriptParser::LookupRootKey(token);
     if (!root || FAILED(parser.ReadToken(token)) || token[0] != '{' ||
-        FAILED(WalkKeyBlock(parser, token, root, false, true, RootBodyDepth)))
+        FAILED(WalkKeyBlock(parser, token, root, ScriptMode::Unregister, KeyPresence::Absent, RootBodyDepth)))
         return std::string::npos;
     return static_cast<std::string::size_type>(parser.Cursor() - script.c_str());
 }
@@ -110,7 +110,7 @@ bool FirstBlockLeftSomething(TestArea& area, const std::string& script)
     if (end == std::string::npos || IsBlank(script.substr(end)))
         return true;
     area.Reset();
-    return FAILED(Apply(script.substr(0, end).c_str(), Mode::Register)) && !area.IsEmpty();
+    return FAILED(Apply(script.substr(0, end).c_str(), ScriptMode::Register)) && !area.IsEmpty();
 }
 
 TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
@@ -128,7 +128,7 @@ TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
         const std::string script = mutator.Next(Seeds);
         if (!area.IsEmpty())
             area.Reset();
-        const HRESULT registered = Apply(script.c_str(), Mode::Register);
+        const HRESULT registered = Apply(script.c_str(), ScriptMode::Register);
         if (!IsDocumented(registered)) {
             ADD_FAILURE() << "script " << i << " registered with " << Hex(registered) << ":\n" << script;
             ++failures;
@@ -142,7 +142,7 @@ TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
                 ++failures;
             }
         }
-        const HRESULT unregistered = Apply(script.c_str(), Mode::Unregister);
+        const HRESULT unregistered = Apply(script.c_str(), ScriptMode::Unregister);
         if (!IsDocumented(unregistered)) {
             ADD_FAILURE() << "script " << i << " unregistered with " << Hex(unregistered) << ":\n" << script;
             ++failures;

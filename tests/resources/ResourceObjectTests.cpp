@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 #include "tests/ServerDll.h"
 #include "vrllocale.h"
 

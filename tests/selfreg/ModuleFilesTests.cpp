@@ -8,7 +8,7 @@
 
 #include "registration/ModuleScript.h"
 #include "registration/TypeLibRegistration.h"
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "server/ServerModule.h"
 #include "tests/selfreg/SelfRegistrationSupport.h"
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 #include "tests/ServerDll.h"
 #include "vrllocale.h"
 

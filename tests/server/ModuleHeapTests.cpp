@@ -28,8 +28,8 @@ protected:
     void StartWith(HeapLayout layout)
     {
         ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
-        ModuleHeapTeardown(*g_module);
-        ModuleHeapCreate(*g_module, layout);
+        ModuleHeapTeardown(g_module->heap);
+        ModuleHeapCreate(g_module->heap, layout);
     }
     void TearDown() override
     {
@@ -77,12 +77,12 @@ TEST(HeapLayoutChoice, ThisPlatformRunsOnTheMainHeapAlone)
 {
     EXPECT_FALSE(PlatformHeapLayout().multiHeap);
     ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
-    EXPECT_EQ(g_module->extraHeaps, nullptr);
-    EXPECT_EQ(g_module->heapMask, 0u);
+    EXPECT_EQ(g_module->heap.extraHeaps, nullptr);
+    EXPECT_EQ(g_module->heap.heapMask, 0u);
     void* block = ModuleAlloc(0);
     ASSERT_NE(block, nullptr);
-    EXPECT_TRUE(HeapValidate(g_module->mainHeap, 0, block)) << "no header in single-heap mode";
-    EXPECT_EQ(HeapSize(g_module->mainHeap, 0, block), 0u);
+    EXPECT_TRUE(HeapValidate(g_module->heap.mainHeap, 0, block)) << "no header in single-heap mode";
+    EXPECT_EQ(HeapSize(g_module->heap.mainHeap, 0, block), 0u);
     ModuleFree(block);
     ModuleStop();
 }
@@ -90,41 +90,41 @@ TEST(HeapLayoutChoice, ThisPlatformRunsOnTheMainHeapAlone)
 TEST_F(ModuleHeapTest, BlocksRotateOverTheExtraHeapsAndNameTheirHeap)
 {
     StartWith(kFourExtraHeaps);
-    ASSERT_NE(g_module->extraHeaps, nullptr);
-    ASSERT_EQ(g_module->heapMask, 3u);
+    ASSERT_NE(g_module->heap.extraHeaps, nullptr);
+    ASSERT_EQ(g_module->heap.heapMask, 3u);
     void* blocks[5];
     for (int i = 0; i < 5; ++i) {
         blocks[i] = ModuleAlloc(16);
         ASSERT_NE(blocks[i], nullptr);
-        const HANDLE expected = g_module->extraHeaps[i % 4];
+        const HANDLE expected = g_module->heap.extraHeaps[i % 4];
         EXPECT_EQ(HeapNamedBy(blocks[i]), expected) << i;
         EXPECT_TRUE(HeapValidate(expected, 0, static_cast<BYTE*>(blocks[i]) - kHeaderBytes)) << i;
         EXPECT_EQ(HeapSize(expected, 0, static_cast<BYTE*>(blocks[i]) - kHeaderBytes), 16 + kHeaderBytes);
     }
-    EXPECT_EQ(g_module->nextHeap, 5);
+    EXPECT_EQ(g_module->heap.nextHeap, 5);
 
     // A reallocated block stays in its heap, header and contents with it.
     static_cast<char*>(blocks[1])[0] = 'x';
     void* grown = ModuleRealloc(blocks[1], 64 * 1024);
     ASSERT_NE(grown, nullptr);
-    EXPECT_EQ(HeapNamedBy(grown), g_module->extraHeaps[1]);
+    EXPECT_EQ(HeapNamedBy(grown), g_module->heap.extraHeaps[1]);
     EXPECT_EQ(static_cast<char*>(grown)[0], 'x');
-    EXPECT_TRUE(HeapValidate(g_module->extraHeaps[1], 0, static_cast<BYTE*>(grown) - kHeaderBytes));
+    EXPECT_TRUE(HeapValidate(g_module->heap.extraHeaps[1], 0, static_cast<BYTE*>(grown) - kHeaderBytes));
     blocks[1] = grown;
 
     // Reallocating null allocates, in the next heap of the rotation.
     void* fresh = ModuleRealloc(nullptr, 0);
     ASSERT_NE(fresh, nullptr);
-    EXPECT_EQ(HeapNamedBy(fresh), g_module->extraHeaps[1]);
-    EXPECT_EQ(HeapSize(g_module->extraHeaps[1], 0, static_cast<BYTE*>(fresh) - kHeaderBytes), kHeaderBytes);
+    EXPECT_EQ(HeapNamedBy(fresh), g_module->heap.extraHeaps[1]);
+    EXPECT_EQ(HeapSize(g_module->heap.extraHeaps[1], 0, static_cast<BYTE*>(fresh) - kHeaderBytes), kHeaderBytes);
 
     // Freeing goes to the heap the header names, whatever the rotation says.
     for (void* block : blocks)
         ModuleFree(block);
     ModuleFree(fresh);
     ModuleFree(nullptr);
-    for (DWORD i = 0; i <= g_module->heapMask; ++i)
-        EXPECT_TRUE(HeapValidate(g_module->extraHeaps[i], 0, nullptr)) << i;
+    for (DWORD i = 0; i <= g_module->heap.heapMask; ++i)
+        EXPECT_TRUE(HeapValidate(g_module->heap.extraHeaps[i], 0, nullptr)) << i;
 
     // Sizes that leave no room for the header are refused, not wrapped.
     EXPECT_EQ(ModuleAlloc(~SIZE_T{0} - 3), nullptr);
@@ -133,14 +133,14 @@ TEST_F(ModuleHeapTest, BlocksRotateOverTheExtraHeapsAndNameTheirHeap)
 TEST_F(ModuleHeapTest, WithoutAMainHeapEveryAllocationFails)
 {
     ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
-    ModuleHeapTeardown(*g_module);
+    ModuleHeapTeardown(g_module->heap);
     AllocationFaults faults(GetModuleHandleW(nullptr));
     AllocationFaults::FailNth(1);
-    ModuleHeapCreate(*g_module, kFourExtraHeaps);
+    ModuleHeapCreate(g_module->heap, kFourExtraHeaps);
     EXPECT_EQ(AllocationFaults::Allocations(), 1) << "nothing is tried after the main heap failed";
     AllocationFaults::Disarm();
-    EXPECT_EQ(g_module->mainHeap, nullptr);
-    EXPECT_EQ(g_module->extraHeaps, nullptr);
+    EXPECT_EQ(g_module->heap.mainHeap, nullptr);
+    EXPECT_EQ(g_module->heap.extraHeaps, nullptr);
     EXPECT_EQ(ModuleAlloc(16), nullptr);
     EXPECT_EQ(ModuleRealloc(nullptr, 16), nullptr);
     EXPECT_EQ(AddTerminationCallback([](DWORD_PTR) {}, 0), E_OUTOFMEMORY);
@@ -151,29 +151,29 @@ TEST_F(ModuleHeapTest, AMissingExtraHeapOrHandleArrayFallsBackToTheMainHeap)
     ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
     // Main heap, handle array, four extra heaps: fail each step after the first.
     for (LONG failing = 2; failing <= 6; ++failing) {
-        ModuleHeapTeardown(*g_module);
+        ModuleHeapTeardown(g_module->heap);
         HANDLE before[64];
         const DWORD heapsBefore = GetProcessHeaps(64, before);
         {
             AllocationFaults faults(GetModuleHandleW(nullptr));
             AllocationFaults::FailNth(failing);
-            ModuleHeapCreate(*g_module, kFourExtraHeaps);
+            ModuleHeapCreate(g_module->heap, kFourExtraHeaps);
             EXPECT_TRUE(AllocationFaults::Injected()) << failing;
             AllocationFaults::Disarm();
         }
-        ASSERT_NE(g_module->mainHeap, nullptr) << failing;
-        EXPECT_EQ(g_module->extraHeaps, nullptr) << failing;
-        EXPECT_EQ(g_module->heapMask, 0u) << failing;
+        ASSERT_NE(g_module->heap.mainHeap, nullptr) << failing;
+        EXPECT_EQ(g_module->heap.extraHeaps, nullptr) << failing;
+        EXPECT_EQ(g_module->heap.heapMask, 0u) << failing;
         HANDLE after[64];
         EXPECT_EQ(GetProcessHeaps(64, after), heapsBefore + 1) << "only the main heap is left, step " << failing;
 
         void* block = ModuleAlloc(16);
         ASSERT_NE(block, nullptr) << failing;
-        EXPECT_TRUE(HeapValidate(g_module->mainHeap, 0, block)) << failing;
+        EXPECT_TRUE(HeapValidate(g_module->heap.mainHeap, 0, block)) << failing;
         ModuleFree(block);
         PROCESS_HEAP_ENTRY entry{};
         int busy = 0;
-        while (HeapWalk(g_module->mainHeap, &entry))
+        while (HeapWalk(g_module->heap.mainHeap, &entry))
             busy += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
         EXPECT_EQ(busy, 0) << "the handle array went back, step " << failing;
     }
@@ -188,8 +188,8 @@ TEST_F(ModuleHeapTest, TeardownDestroysEveryHeap)
     EXPECT_EQ(GetProcessHeaps(64, during), heapsBefore + 5);
     ModuleAlloc(32);
     ModuleStop();
-    EXPECT_EQ(g_module->mainHeap, nullptr);
-    EXPECT_EQ(g_module->extraHeaps, nullptr);
+    EXPECT_EQ(g_module->heap.mainHeap, nullptr);
+    EXPECT_EQ(g_module->heap.extraHeaps, nullptr);
     HANDLE after[64];
     EXPECT_EQ(GetProcessHeaps(64, after), heapsBefore);
     ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);

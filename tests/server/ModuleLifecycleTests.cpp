@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "server/ClassFactory.h"
-#include "server/Guids.h"
+#include "common/Guids.h"
 #include "server/ServerModule.h"
 
 namespace {
@@ -102,8 +102,8 @@ TEST_F(ModuleLifecycleTest, TerminationCallbacksRunNewestFirstAndDuplicatesRunTw
 
     // classInit runs at start and stop; the callbacks after the class rows.
     EXPECT_EQ(calls, (std::vector<int>{1000, 2000, 2, 3, 2, 1}));
-    EXPECT_EQ(g_module->terminationList, nullptr);
-    EXPECT_EQ(g_module->mainHeap, nullptr);
+    EXPECT_EQ(g_module->terminationList.newest, nullptr);
+    EXPECT_EQ(g_module->heap.mainHeap, nullptr);
 }
 
 TEST_F(ModuleLifecycleTest, StopReleasesTheCachedClassObject)
@@ -166,8 +166,8 @@ TEST_F(ModuleLifecycleTest, AllocatorServesFromThePrivateHeap)
     ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
     void* block = ModuleAlloc(24);
     ASSERT_NE(block, nullptr);
-    EXPECT_TRUE(HeapValidate(g_module->mainHeap, 0, block));
-    EXPECT_NE(g_module->mainHeap, GetProcessHeap());
+    EXPECT_TRUE(HeapValidate(g_module->heap.mainHeap, 0, block));
+    EXPECT_NE(g_module->heap.mainHeap, GetProcessHeap());
     void* grown = ModuleRealloc(block, 4096);
     ASSERT_NE(grown, nullptr);
     void* fresh = ModuleRealloc(nullptr, 8);

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "server/AbstractSlotTrap.h"
-#include "server/Guids.h"
-#include "server/ObjectLifetime.h"
+#include "common/Guids.h"
+#include "dll/ResourceObjectForms.h"
 #include "server/ServerModule.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "tests/support/FailureWalk.h"
 #include "tests/support/TaskMemoryCount.h"

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 #include "tests/survival/FreshServer.h"
 #include "vrllocale.h"
 

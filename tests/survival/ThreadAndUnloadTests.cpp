@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "tests/survival/FreshServer.h"
 #include "vrllocale.h"

@@ -1,7 +1,7 @@
 #include "tools/typelib/ServerTypeLibWriter.h"
 
-#include "registration/VrlDiscoveryResES.typelib.h"
-#include "server/Ownership.h"
+#include "common/ServerTypeLibrary.h"
+#include "common/Ownership.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "tools/typelib/ServerTypeLibWriter.h"
 #include "vrllocale.h"
 

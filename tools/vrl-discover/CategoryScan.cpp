@@ -3,7 +3,7 @@
 #include <comcat.h>
 #include <oleauto.h>
 
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 #include "tools/vrl-discover/StringTableIds.h"
 #include "vrllocale.h"
 

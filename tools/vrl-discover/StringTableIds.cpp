@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "server/Ownership.h"
+#include "common/Ownership.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include <cwchar>
 
-#include "server/Guids.h"
+#include "common/Guids.h"
 #include "tools/console/ConsoleText.h"
 #include "tools/vrl-discover/CategoryScan.h"
 #include "tools/vrl-discover/Reports.h"

@@ -12,8 +12,8 @@
 
 #include <string>
 
-#include "server/Guids.h"
-#include "server/Ownership.h"
+#include "common/Guids.h"
+#include "common/Ownership.h"
 #include "tools/console/ConsoleText.h"
 #include "vrllocale.h"
 

@@ -81,7 +81,7 @@ HRESULT InsertPair(ReplacementMap& map, const char* pair)
     return map.Insert(wide, separator + 1);
 }
 
-HRESULT Run(bool doRegister, const char* path, int pairCount, char** pairs)
+HRESULT Run(ScriptMode mode, const char* path, int pairCount, char** pairs)
 {
     ReplacementMap map;
     for (int i = 0; i < pairCount; ++i) {
@@ -94,7 +94,7 @@ HRESULT Run(bool doRegister, const char* path, int pairCount, char** pairs)
     if (FAILED(hr))
         return hr;
     ScriptParser parser(map);
-    return ApplyScript(parser, script.Text(), doRegister);
+    return ApplyScript(parser, script.Text(), mode);
 }
 
 bool IsWellFormedPair(const char* argument)
@@ -121,7 +121,8 @@ int main(int argc, char** argv)
     }
 
     ModuleStart(nullptr, GetModuleHandleW(nullptr));
-    const HRESULT hr = Run(doRegister, argv[2], argc - FirstPairArgument, argv + FirstPairArgument);
+    const HRESULT hr = Run(doRegister ? ScriptMode::Register : ScriptMode::Unregister, argv[2],
+                           argc - FirstPairArgument, argv + FirstPairArgument);
     ModuleStop();
 
     char line[32];

@@ -1,55 +1,15 @@
+// The complete forms of the resource object.
+
+#include "dll/ResourceObjectForms.h"
+
+#include "common/Guids.h"
 #include "server/ObjectLifetime.h"
-
-#include <new>
-
-#include "server/Guids.h"
-#include "server/ServerModule.h"
 
 constexpr InterfaceTableRow kResourceObjectInterfaces[] = {
     {&IID_ILocaleResources, 0, kOffsetRow},
     {&IID_IDispatch, 0, kOffsetRow},
     {nullptr, 0, kEndOfTable},
 };
-
-namespace {
-// Allocates and builds an object with a count of 0, then hands out the
-// requested interface; on any other result than S_OK the object goes again.
-template <class Object, class... Arguments>
-HRESULT Construct(REFIID iid, void** out, Arguments... arguments)
-{
-    void* memory = ModuleAlloc(sizeof(Object));
-    if (!memory)
-        return E_OUTOFMEMORY;
-    auto* object = new (memory) Object(arguments...);
-    // The class is known here: its own QueryInterface, without the vtable.
-    const HRESULT result = object->Object::QueryInterface(iid, out);
-    if (result != S_OK)
-        Object::Destroy(object);
-    return result;
-}
-
-// Resource objects count references with plain arithmetic: each is called
-// only on the thread of the apartment that created it.
-template <class Object>
-ULONG ReleaseReference(Object* object, LONG& count)
-{
-    const LONG remaining = --count;
-    if (remaining == 0)
-        Object::Destroy(object);
-    return remaining;
-}
-
-// Destruction sets the count to 1 first, gives the object's module lock back
-// and returns its storage to the module heap.
-template <class Object>
-void DestroyObject(Object* object, LONG& count)
-{
-    count = 1;
-    ModuleReleaseLock();
-    object->~Object();
-    ModuleFree(object);
-}
-}
 
 StandaloneObject::StandaloneObject()
 {
@@ -137,7 +97,7 @@ void AggregatedObject::Destroy(AggregatedObject* object)
 
 HRESULT CreateStandalone(void*, REFIID iid, void** out)
 {
-    return Construct<StandaloneObject>(iid, out);
+    return ConstructObject<StandaloneObject>(iid, out);
 }
 
 // The inner object of an aggregate is handed out only through its own
@@ -150,7 +110,7 @@ HRESULT CreateAggregated(void* outer, REFIID iid, void** out)
     *out = nullptr;
     if (!SameGuid(iid, IID_IUnknown))
         return CLASS_E_NOAGGREGATION;
-    return Construct<AggregatedObject>(iid, out, static_cast<IUnknown*>(outer));
+    return ConstructObject<AggregatedObject>(iid, out, static_cast<IUnknown*>(outer));
 }
 
 HRESULT CreateResourceObject(void* outer, REFIID iid, void** out)

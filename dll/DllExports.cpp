@@ -2,7 +2,7 @@
 
 #include "registration/ServerRegistration.h"
 #include "registration/UserInstallation.h"
-#include "server/ClassTable.h"
+#include "dll/ClassTable.h"
 #include "server/ServerModule.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)

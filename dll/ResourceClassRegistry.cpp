@@ -1,5 +1,7 @@
 // Registry entries of the resource class: its script, read from the module.
 
+#include "dll/ResourceClassRegistry.h"
+
 #include "registration/ModuleScript.h"
 #include "server/ServerModule.h"
 

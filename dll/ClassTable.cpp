@@ -1,10 +1,9 @@
-#include "server/ClassTable.h"
+#include "dll/ClassTable.h"
 
+#include "common/Guids.h"
+#include "dll/ResourceClassRegistry.h"
+#include "dll/ResourceObjectForms.h"
 #include "server/ClassFactory.h"
-#include "server/Guids.h"
-#include "server/ObjectLifetime.h"
-
-HRESULT UpdateResourceClassRegistry(BOOL doRegister);
 
 namespace {
 const wchar_t* NoObjectDescription()

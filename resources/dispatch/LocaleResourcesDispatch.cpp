@@ -1,4 +1,4 @@
-#include "resources/dispatch/DispatchOperations.h"
+#include "resources/dispatch/LocaleResourcesDispatch.h"
 
 #include "resources/dispatch/TypeInfoHolder.h"
 
@@ -9,7 +9,7 @@ constexpr UINT memberName = 0;
 
 }  // namespace
 
-HRESULT DispatchGetTypeInfoCount(IDispatch*, UINT* count)
+HRESULT LocaleResourcesDispatch::GetTypeInfoCount(UINT* count)
 {
     if (!count)
         return E_POINTER;
@@ -18,7 +18,7 @@ HRESULT DispatchGetTypeInfoCount(IDispatch*, UINT* count)
 }
 
 // Every index gives the one type information.
-HRESULT DispatchGetTypeInfo(IDispatch*, UINT, LCID lcid, ITypeInfo** typeInfo)
+HRESULT LocaleResourcesDispatch::GetTypeInfo(UINT, LCID lcid, ITypeInfo** typeInfo)
 {
     if (!typeInfo)
         return E_POINTER;
@@ -37,7 +37,7 @@ HRESULT DispatchGetTypeInfo(IDispatch*, UINT, LCID lcid, ITypeInfo** typeInfo)
 // Only the first name is a member's; any further names are its parameters,
 // which the type information resolves (and a member name alone, when the
 // cache does not hold it in exactly that case).
-HRESULT DispatchGetIDsOfNames(IDispatch*, REFIID, LPOLESTR* names, UINT nameCount, LCID lcid, DISPID* memberIds)
+HRESULT LocaleResourcesDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nameCount, LCID lcid, DISPID* memberIds)
 {
     if (nameCount != 0 && (!names || !memberIds))
         return E_POINTER;
@@ -55,8 +55,8 @@ HRESULT DispatchGetIDsOfNames(IDispatch*, REFIID, LPOLESTR* names, UINT nameCoun
     return held->GetIDsOfNames(names, nameCount, memberIds);
 }
 
-HRESULT DispatchInvoke(IDispatch* self, DISPID memberId, REFIID, LCID lcid, WORD flags, DISPPARAMS* parameters,
-                       VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError)
+HRESULT LocaleResourcesDispatch::Invoke(DISPID memberId, REFIID, LCID lcid, WORD flags, DISPPARAMS* parameters,
+                                        VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError)
 {
     TypeInfoHolder& holder = LocaleResourcesTypeInfo();
     if (!holder.typeInfo) {
@@ -64,5 +64,6 @@ HRESULT DispatchInvoke(IDispatch* self, DISPID memberId, REFIID, LCID lcid, WORD
         if (!holder.typeInfo)
             return hr;
     }
-    return holder.typeInfo->Invoke(self, memberId, flags, parameters, result, exceptionInfo, argumentError);
+    return holder.typeInfo->Invoke(static_cast<ILocaleResources*>(this), memberId, flags, parameters, result,
+                                   exceptionInfo, argumentError);
 }

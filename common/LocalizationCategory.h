@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "server/Guids.h"
+#include "common/Guids.h"
 
 namespace LocalizationCategory {
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "server/Guids.h"
+#include "common/Guids.h"
 
 namespace ServerTypeLibrary {
 
