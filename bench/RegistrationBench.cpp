@@ -12,6 +12,7 @@
 #include <string>
 
 #include "bench/Comparison.h"
+#include "common/ResourceIds.h"
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptEngine.h"
 #include "registration/ScriptParser.h"
@@ -36,7 +37,8 @@ constexpr char kClsid[] = "{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}";
 std::string ServerScript()
 {
     const HMODULE server = LoadLibraryExW(L"VrlDiscoveryResES.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    const HRSRC resource = server ? FindResourceW(server, MAKEINTRESOURCEW(1001), L"REGISTRY") : nullptr;
+    const HRSRC resource =
+        server ? FindResourceW(server, MAKEINTRESOURCEW(ServerScriptResourceId), ScriptResourceType) : nullptr;
     std::string text;
     if (resource)
         text.assign(static_cast<const char*>(LockResource(LoadResource(server, resource))),

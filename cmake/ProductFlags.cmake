@@ -4,7 +4,8 @@
 # own (tests) set the target property VRL_HOSTED and keep their usual flags,
 # so that they agree with the test framework they are built with.
 add_library(vrl_product_flags INTERFACE)
-set(vrl_freestanding_options -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables)
+set(vrl_freestanding_options -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables
+  -malign-data=abi)
 target_compile_options(vrl_product_flags INTERFACE
   "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:VRL_HOSTED>>>:${vrl_freestanding_options}>"
   -Wall -Wextra -Werror=return-type)

@@ -23,6 +23,10 @@ inline constexpr IID IID_CategoryRegistration = {
 inline constexpr IID IID_CategoryInformation = {
     0x0002E013, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its NUL, as StringFromGUID2
+// writes it.
+inline constexpr int GuidTextCapacity = 39;
+
 // All 16 bytes, compared as four 32-bit words.
 inline bool SameGuid(const GUID& a, const GUID& b)
 {

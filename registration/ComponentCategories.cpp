@@ -3,6 +3,7 @@
 #include <comcat.h>
 
 #include "common/Guids.h"
+#include "common/LocalizationCategory.h"
 #include "common/Ownership.h"
 
 namespace {
@@ -75,7 +76,7 @@ HRESULT RegisterCategory(REFGUID catid, const wchar_t* description)
         return hr;
     CATEGORYINFO info{};
     info.catid = catid;
-    info.lcid = CategoryDescriptionLocale;
+    info.lcid = LocalizationCategory::descriptionLocale;
     lstrcpynW(info.szDescription, description, CategoryDescriptionMaxChars + 1);
     return manager->RegisterCategories(OneCategory, &info);
 }

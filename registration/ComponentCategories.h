@@ -17,7 +17,6 @@ constexpr int RequiredCategory = 2;
 
 // A category description holds at most this many characters.
 constexpr int CategoryDescriptionMaxChars = 127;
-constexpr LCID CategoryDescriptionLocale = 0x0409;
 
 // Registers or unregisters every row of `map` for `clsid`. A null map, or a
 // platform without a categories manager, is a success.

@@ -4,12 +4,11 @@
 
 #include <windows.h>
 
+#include "common/ResourceIds.h"
+
 class ReplacementMap;
 struct ServerModule;
 
-// Resource type and identifier of the server's registry script.
-inline constexpr wchar_t ScriptResourceType[] = L"REGISTRY";
-constexpr UINT ServerScriptResourceId = 1001;
 inline constexpr wchar_t ModulePairName[] = L"Module";
 
 // A further name-to-value pair; an array of them ends with a null name.

@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-// A key name of up to 255 characters, double-byte ones included, and its NUL.
-constexpr DWORD KeyNameCapacity = 512;
+#include "registration/RegistryLimits.h"
 
 // Deletes parent\name with all its subkeys; the Win32 status of the last step.
 LONG DeleteKeyTree(HKEY parent, const char* name);

@@ -2,6 +2,7 @@
 
 #include "registration/AnsiText.h"
 #include "registration/OwnedKey.h"
+#include "registration/RegistryLimits.h"
 #include "registration/RegistryTree.h"
 #include "registration/ScriptKeywords.h"
 #include "registration/ValueWriter.h"
@@ -10,10 +11,6 @@
 namespace {
 
 constexpr DWORD ValueNameCapacity = 260;
-// The longest path, in characters, that the 8-bit registry functions take in
-// one call, and the bytes it may need in a double-byte code page.
-constexpr int LongestKeyPath = 255;
-constexpr int KeyPathCapacity = 2 * LongestKeyPath + 1;
 constexpr char NoPath[] = "";
 
 bool IsBlockOpener(const char* token)
@@ -59,7 +56,7 @@ bool CopyBounded(char*& out, int& characters, const char* text)
     return true;
 }
 
-// path\name into `destination` (KeyPathCapacity bytes); false when that is
+// path\name into `destination` (AnsiKeyPathCapacity bytes); false when that is
 // longer than one call takes.
 bool JoinPath(char* destination, const char* path, const char* name)
 {
@@ -264,7 +261,7 @@ private:
         // The key is named from `parent_` while the path stays short enough,
         // and from this body's own key after that.
         // An absent key's block is only read through, below an empty path.
-        char keyPath[KeyPathCapacity];
+        char keyPath[AnsiKeyPathCapacity];
         keyPath[0] = '\0';
         HKEY keyParent = parent_;
         bool keyAbsent = absent_ || presence == KeyPresence::Absent;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "common/Guids.h"
+
 struct ServerModule;
 
 // Applies every selected class's script and category map, then (when asked)
@@ -14,8 +16,6 @@ HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib);
 // failure to read the module's own script or type library is reported.
 HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib);
 
-// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its NUL.
-constexpr int GuidTextCapacity = 39;
 inline constexpr wchar_t ClassesKeyName[] = L"CLSID\\";
 inline constexpr wchar_t ImplementedCategoriesKeyName[] = L"Implemented Categories";
 constexpr int ClassKeyPathCapacity = sizeof ClassesKeyName / sizeof(wchar_t) + GuidTextCapacity;

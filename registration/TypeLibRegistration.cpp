@@ -6,20 +6,31 @@
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
 
-// The per-user forms of the library registration, which the platform's
-// import library has and its headers do not declare.
-extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpDirectory);
-extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libraryId, WORD major, WORD minor, LCID locale,
-                                                   SYSKIND kind);
-
 namespace {
 
 inline constexpr wchar_t TypeLibExtension[] = L".tlb";
 constexpr int TypeLibExtensionLength = 4;
+
+// Looked up when they are needed: the removal, and the per-user forms, which
+// older platforms lack. The module must load there all the same.
 inline constexpr char AutomationLibrary[] = "oleaut32.dll";
 inline constexpr char UnregisterFunctionName[] = "UnRegisterTypeLib";
+inline constexpr char RegisterForUserFunctionName[] = "RegisterTypeLibForUser";
+inline constexpr char UnregisterForUserFunctionName[] = "UnRegisterTypeLibForUser";
 
-using UnregisterFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+using RegisterFunction = HRESULT(WINAPI*)(ITypeLib* library, OLECHAR* path, OLECHAR* helpDirectory);
+using UnregisterFunction = HRESULT(WINAPI*)(REFGUID libraryId, WORD major, WORD minor, LCID locale, SYSKIND kind);
+
+// The automation library's export `name`, through the function type
+// `Function`; null where the platform lacks it. The library stays loaded as
+// long as the module: the module imports from it.
+template <class Function>
+Function AutomationExport(const char* name)
+{
+    // Through a function type without arguments, which any other converts to.
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(AutomationLibrary), name)));
+}
 
 bool IsSeparator(wchar_t unit)
 {
@@ -66,17 +77,8 @@ HRESULT LoadUnregistered(const wchar_t* path, BSTR* loadedPath, ITypeLib** libra
 
 void CallPlatformUnregister(const TLIBATTR& attributes, RegistrationScope scope)
 {
-    if (scope == RegistrationScope::User) {
-        UnRegisterTypeLibForUser(attributes.guid, attributes.wMajorVerNum, attributes.wMinorVerNum, attributes.lcid,
-                                 attributes.syskind);
-        return;
-    }
-    LoadedModule automation(LoadLibraryA(AutomationLibrary));
-    if (!automation)
-        return;
-    // Through a function type without arguments, which any other converts to.
-    const auto unregister = reinterpret_cast<UnregisterFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(automation.Get(), UnregisterFunctionName)));
+    const char* name = scope == RegistrationScope::User ? UnregisterForUserFunctionName : UnregisterFunctionName;
+    const auto unregister = AutomationExport<UnregisterFunction>(name);
     if (unregister)
         unregister(attributes.guid, attributes.wMajorVerNum, attributes.wMinorVerNum, attributes.lcid,
                    attributes.syskind);
@@ -121,9 +123,20 @@ HRESULT ModuleRegisterTypeLib(const ServerModule& module, RegistrationScope scop
     ModulePathBuffer helpDirectory;
     lstrcpynW(helpDirectory, path.Get(), ModulePathCapacity);
     helpDirectory[HelpDirLength(helpDirectory)] = L'\0';
-    if (scope == RegistrationScope::User)
-        return RegisterTypeLibForUser(library.Get(), path.Get(), helpDirectory);
-    return RegisterTypeLib(library.Get(), path.Get(), helpDirectory);
+    if (scope == RegistrationScope::Machine)
+        return RegisterTypeLib(library.Get(), path.Get(), helpDirectory);
+    const auto registerForUser = AutomationExport<RegisterFunction>(RegisterForUserFunctionName);
+    if (!registerForUser)
+        return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    return registerForUser(library.Get(), path.Get(), helpDirectory);
+}
+
+HRESULT UserTypeLibRegistrationSupport()
+{
+    if (!AutomationExport<RegisterFunction>(RegisterForUserFunctionName) ||
+        !AutomationExport<UnregisterFunction>(UnregisterForUserFunctionName))
+        return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    return S_OK;
 }
 
 HRESULT ModuleUnregisterTypeLib(const ServerModule& module, RegistrationScope scope)

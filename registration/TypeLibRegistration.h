@@ -19,5 +19,9 @@ HRESULT ModuleRegisterTypeLib(const ServerModule& module, RegistrationScope scop
 // not reported (a library that was not registered is already removed).
 HRESULT ModuleUnregisterTypeLib(const ServerModule& module, RegistrationScope scope = RegistrationScope::Machine);
 
+// S_OK when the platform registers libraries per user;
+// HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) on platforms that predate it.
+HRESULT UserTypeLibRegistrationSupport();
+
 // Units of `path` up to and including its last '\\', '/' or ':'; 0 if none.
 DWORD HelpDirLength(const wchar_t* path);

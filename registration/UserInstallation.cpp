@@ -4,6 +4,7 @@
 
 #include "common/LocalizationCategory.h"
 #include "registration/OwnedKey.h"
+#include "registration/RegistryLimits.h"
 #include "registration/ServerRegistration.h"
 #include "registration/TypeLibRegistration.h"
 #include "registration/Win32Result.h"
@@ -14,9 +15,6 @@ namespace {
 
 inline constexpr wchar_t UserClassesKeyName[] = L"Software\\Classes";
 inline constexpr wchar_t CategoriesKeyName[] = L"Component Categories\\";
-// The manager's own form for a description's locale: hexadecimal digits.
-inline constexpr wchar_t DescriptionValueName[] = L"409";
-constexpr int KeyPathCapacity = 160;
 
 // HKEY_CLASSES_ROOT stands for the user's own classes while it lives. The
 // categories manager does not follow the redirection: the category and the
@@ -49,7 +47,7 @@ private:
 };
 
 // `prefix` followed by the text of `id` and `suffix`.
-bool KeyPath(wchar_t (&path)[KeyPathCapacity], const wchar_t* prefix, REFGUID id, const wchar_t* suffix)
+bool KeyPath(wchar_t (&path)[WideKeyPathCapacity], const wchar_t* prefix, REFGUID id, const wchar_t* suffix)
 {
     lstrcpyW(path, prefix);
     if (StringFromGUID2(id, path + lstrlenW(path), GuidTextCapacity) == 0)
@@ -70,7 +68,7 @@ HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
 
 HRESULT WriteCategory()
 {
-    wchar_t path[KeyPathCapacity];
+    wchar_t path[WideKeyPathCapacity];
     if (!KeyPath(path, CategoriesKeyName, LocalizationCategory::catid, L""))
         return E_UNEXPECTED;
     OwnedKey category;
@@ -78,11 +76,11 @@ HRESULT WriteCategory()
     if (FAILED(hr))
         return hr;
     const DWORD bytes = sizeof LocalizationCategory::description;
-    return FromWin32Status(RegSetValueExW(category.Get(), DescriptionValueName, 0, REG_SZ,
+    return FromWin32Status(RegSetValueExW(category.Get(), LocalizationCategory::descriptionValueName.text, 0, REG_SZ,
                                           reinterpret_cast<const BYTE*>(LocalizationCategory::description), bytes));
 }
 
-bool EnrolmentPath(wchar_t (&path)[KeyPathCapacity])
+bool EnrolmentPath(wchar_t (&path)[WideKeyPathCapacity])
 {
     wchar_t categoryName[GuidTextCapacity];
     if (StringFromGUID2(LocalizationCategory::catid, categoryName, GuidTextCapacity) == 0 ||
@@ -96,7 +94,7 @@ bool EnrolmentPath(wchar_t (&path)[KeyPathCapacity])
 
 HRESULT WriteEnrolment()
 {
-    wchar_t path[KeyPathCapacity];
+    wchar_t path[WideKeyPathCapacity];
     if (!EnrolmentPath(path))
         return E_UNEXPECTED;
     OwnedKey enrolment;
@@ -105,7 +103,7 @@ HRESULT WriteEnrolment()
 
 HRESULT RemoveEnrolment()
 {
-    wchar_t path[KeyPathCapacity];
+    wchar_t path[WideKeyPathCapacity];
     if (!EnrolmentPath(path))
         return E_UNEXPECTED;
     const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path);
@@ -113,10 +111,15 @@ HRESULT RemoveEnrolment()
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32Status(status);
 }
 
+// Nothing is written on a platform that cannot register the library per
+// user: the installation would be left half done.
 HRESULT RegisterForUser(const ServerModule& module)
 {
+    HRESULT hr = UserTypeLibRegistrationSupport();
+    if (FAILED(hr))
+        return hr;
     const UserClassesRedirect redirect;
-    HRESULT hr = redirect.Status();
+    hr = redirect.Status();
     if (SUCCEEDED(hr))
         hr = ModuleRegisterServer(module, false);
     if (SUCCEEDED(hr))
@@ -132,6 +135,9 @@ HRESULT RegisterForUser(const ServerModule& module)
 // script's removal finds the class key without it.
 HRESULT UnregisterForUser(const ServerModule& module)
 {
+    const HRESULT supported = UserTypeLibRegistrationSupport();
+    if (FAILED(supported))
+        return supported;
     const UserClassesRedirect redirect;
     const HRESULT redirected = redirect.Status();
     if (FAILED(redirected))

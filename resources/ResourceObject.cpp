@@ -1,5 +1,6 @@
 #include "resources/ResourceObject.h"
 
+#include "common/ResourceIds.h"
 #include "resources/LocaleConstants.h"
 #include "server/ServerModule.h"
 
@@ -21,13 +22,11 @@ HRESULT CopyNumber(Number value, Number* out)
     return S_OK;
 }
 
-// String ids are 16 bits wide: a larger or negative id names no text, rather
-// than the text of its low 16 bits.
-constexpr LONG kLargestStringId = 0xFFFF;
-
+// A larger or negative id names no text, rather than the text of its low 16
+// bits.
 bool IsStringId(LONG id)
 {
-    return id >= 0 && id <= kLargestStringId;
+    return id >= 0 && id <= LargestStringId;
 }
 
 HRESULT NotImplemented(LONG* result)

@@ -9,19 +9,16 @@
 #include <oleauto.h>
 
 #include "common/Ownership.h"
+#include "tools/console/ExitCodes.h"
 #include "tools/typelib/ServerTypeLibWriter.h"
 #include "vrllocale.h"
 
 namespace {
 
-constexpr int exitSuccess = 0;
-constexpr int exitUsage = 1;
-constexpr int exitFailure = 2;
-
 int Fail(const char* step, HRESULT hr)
 {
     std::fprintf(stderr, "vrl_typelib_builder: %s failed: 0x%08lX\n", step, static_cast<unsigned long>(hr));
-    return exitFailure;
+    return ExitFailure;
 }
 
 int Build(const wchar_t* importedPath, const wchar_t* outputPath)
@@ -41,7 +38,7 @@ int Build(const wchar_t* importedPath, const wchar_t* outputPath)
     hr = WriteServerTypeLib(dispatchSide.Get(), outputPath);
     if (FAILED(hr))
         return Fail("writing the library", hr);
-    return exitSuccess;
+    return ExitSuccess;
 }
 
 }  // namespace
@@ -50,7 +47,7 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc != 3) {
         std::fprintf(stderr, "usage: vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb\n");
-        return exitUsage;
+        return ExitUsage;
     }
     if (FAILED(CoInitialize(nullptr)))
         return Fail("CoInitialize", E_FAIL);

@@ -3,24 +3,21 @@
 #include <comcat.h>
 #include <oleauto.h>
 
+#include "common/Guids.h"
+#include "common/LocalizationCategory.h"
 #include "common/Ownership.h"
 #include "tools/vrl-discover/StringTableIds.h"
 #include "vrllocale.h"
 
 namespace {
 
-// Categories store their descriptions by locale; the server registers its
-// category's in US English.
-constexpr LCID kDescriptionLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
 // Enumerate the implementers whatever categories they require.
 constexpr ULONG kAnyRequiredCategories = static_cast<ULONG>(-1);
-// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its terminator.
-constexpr int kGuidTextSize = 39;
 
 std::wstring GuidText(const GUID& guid)
 {
-    wchar_t text[kGuidTextSize];
-    return StringFromGUID2(guid, text, kGuidTextSize) ? std::wstring(text) : std::wstring();
+    wchar_t text[GuidTextCapacity];
+    return StringFromGUID2(guid, text, GuidTextCapacity) ? std::wstring(text) : std::wstring();
 }
 
 std::wstring FromBstr(BSTR text)
@@ -128,7 +125,8 @@ HRESULT ScanCategory(const GUID& catid, TextsWanted texts, CategoryListing& list
         return result;
 
     TaskMemory<wchar_t> description;
-    if (SUCCEEDED(categories->GetCategoryDesc(catid, kDescriptionLocale, description.Put())) && description.Get())
+    if (SUCCEEDED(categories->GetCategoryDesc(catid, LocalizationCategory::descriptionLocale, description.Put())) &&
+        description.Get())
         listing.description = description.Get();
 
     ComRef<IEnumCLSID> classes;

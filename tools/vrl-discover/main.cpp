@@ -13,14 +13,11 @@
 
 #include "common/Guids.h"
 #include "tools/console/ConsoleText.h"
+#include "tools/console/ExitCodes.h"
 #include "tools/vrl-discover/CategoryScan.h"
 #include "tools/vrl-discover/Reports.h"
 
 namespace {
-
-constexpr int kRan = 0;
-constexpr int kPlatformFailed = 1;
-constexpr int kUsageError = 2;
 
 constexpr wchar_t kUsage[] = L"Usage: vrl-discover [--texts] [--json]\n"
                              L"Lists the language servers enrolled in the component category of the\n"
@@ -71,10 +68,10 @@ int Discover(const Options& options)
     if (FAILED(result)) {
         WriteUtf8(L"vrl-discover: the component category manager cannot be used: " + Hex(result) + L"\n",
                   STD_ERROR_HANDLE);
-        return kPlatformFailed;
+        return ExitFailure;
     }
     WriteUtf8(options.json ? JsonReport(listing, options.texts) : PlainReport(listing, options.texts));
-    return kRan;
+    return ExitSuccess;
 }
 
 }  // namespace
@@ -84,16 +81,16 @@ int wmain(int argc, wchar_t** argv)
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         WriteUtf8(kUsage, STD_ERROR_HANDLE);
-        return kUsageError;
+        return ExitUsage;
     }
     if (options.help) {
         WriteUtf8(kUsage);
-        return kRan;
+        return ExitSuccess;
     }
     const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(initialised)) {
         WriteUtf8(L"vrl-discover: CoInitializeEx failed: " + Hex(initialised) + L"\n", STD_ERROR_HANDLE);
-        return kPlatformFailed;
+        return ExitFailure;
     }
     const int status = Discover(options);
     CoUninitialize();

@@ -14,11 +14,12 @@
 
 #include "common/Guids.h"
 #include "common/Ownership.h"
+#include "common/ResourceIds.h"
 #include "tools/console/ConsoleText.h"
+#include "tools/console/ExitCodes.h"
 #include "vrllocale.h"
 
 namespace {
-constexpr LONG kLastStringId = 0xFFFF;
 
 using TextGetter = HRESULT (STDMETHODCALLTYPE ILocaleResources::*)(BSTR*);
 
@@ -39,7 +40,7 @@ void ShowNumber(const wchar_t* label, HRESULT result, long value)
 int Fail(const wchar_t* what, HRESULT result)
 {
     WriteUtf8(std::wstring(what) + L" failed: " + Hex(result) + L"\n");
-    return 1;
+    return ExitFailure;
 }
 
 inline constexpr wchar_t kServerFileName[] = L"VrlDiscoveryResES.dll";
@@ -67,14 +68,14 @@ int ShowResources(ILocaleResources* resources)
 
     WriteUtf8(L"Texts:\n");
     UniqueBstr text;
-    for (LONG stringId = 0; stringId <= kLastStringId; ++stringId) {
+    for (LONG stringId = 0; stringId <= LargestStringId; ++stringId) {
         result = resources->GetString(stringId, text.Put());
         if (FAILED(result))
             return Fail(L"GetString", result);
         if (text.Get())
             WriteUtf8(L"  " + std::to_wstring(stringId) + L"\t" + Visible(text.Get()) + L"\n");
     }
-    return 0;
+    return ExitSuccess;
 }
 
 int ShowFromFile(const wchar_t* path)
@@ -128,7 +129,7 @@ int wmain(int argc, wchar_t** argv)
     const bool registered = argc > 1 && lstrcmpW(argv[1], L"--registered") == 0;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return Fail(L"CoInitializeEx", E_FAIL);
-    int status = 0;
+    int status = ExitSuccess;
     if (registered)
         status = ShowRegistered(argc > 2 ? argv[2] : kProgId);
     else

@@ -12,12 +12,10 @@
 #include "registration/ScriptEngine.h"
 #include "registration/ScriptParser.h"
 #include "server/ServerModule.h"
+#include "tools/console/ExitCodes.h"
 
 namespace {
 
-constexpr int ExitSuccess = 0;
-constexpr int ExitFailure = 1;
-constexpr int ExitUsage = 2;
 constexpr int FirstPairArgument = 3;
 
 void WriteOut(HANDLE stream, const char* text)
