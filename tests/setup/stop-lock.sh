@@ -18,7 +18,7 @@ fail() { echo "FAIL: $1"; exit 1; }
 # While start holds the lock, stop waits.
 exec 8>"$state/winevm.lock"
 flock 8
-VRL_WINEVM_STOP_GRACE=1 "$VRL_SOURCE/scripts/winevm/stop" "$state" &
+VRL_WINEVM_STOP_GRACE=1 "$VRL_SOURCE/scripts/winevm/stop" "$state" 8>&- &
 stopper=$!
 sleep 2
 kill -0 $stopper 2>/dev/null || fail "stop did not wait for the lock"
