@@ -39,6 +39,7 @@ grep -qE "^$pid +ready .*$state\$" <<<"$listing" || fail "status does not list t
 for _ in $(seq 1 120); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
 kill -0 "$pid" 2>/dev/null && fail "the idle guest still runs"
 [ "$(cat "$state/jobs/stopped" 2>/dev/null)" = idle ] || fail "the guest did not say it stopped for idleness"
+! grep -q 'Kernel panic' "$state/console.log" || fail "the guest panicked on its way down"
 grep -q 'no guest of .* is running' <<<"$("$checkout/scripts/winevm/status" "$checkout")" ||
   fail "status still lists a guest"
 echo "PASS"
