@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# A checkout in a folder whose path holds a blank and a non-ASCII letter: the
+# guest scripts and the server are copied to "my checkout ñ", a guest of its
+# own boots from there (its first script, job folder and shared folder all
+# at that path), registers the server and finds it; `status` lists the guest;
+# with a short idle time it then stops by itself, and is gone.
+set -uo pipefail
+: "${VRL_SOURCE:?}" "${VRL_BIN:?}"
+checkout="$PWD/my checkout ñ"
+state="$checkout/build/winevm"
+rm -rf "$checkout"
+mkdir -p "$checkout/scripts" "$checkout/build/bin"
+cp -r "$VRL_SOURCE/scripts/winevm" "$checkout/scripts/"
+cp "$VRL_BIN/VrlDiscoveryResES.dll" "$VRL_BIN/vrllocale.tlb" "$VRL_BIN/vrl-discover.exe" "$checkout/build/bin/"
+trap '"$checkout/scripts/winevm/stop" "$state"; rm -rf "$checkout"' EXIT
+fail() {
+  echo "FAIL: $1"
+  tail -n 20 "$state/console.log" 2>/dev/null
+  exit 1
+}
+export VRL_WINEVM_IDLE_TIMEOUT=20
+unset VRL_WINEVM_STATE
+wine() { "$checkout/scripts/winevm/wine" --state="$state" --share="$checkout" -- "$@"; }
+
+cd "$checkout/build/bin" || exit 1
+dll='Z:'${PWD//\//\\}'\VrlDiscoveryResES.dll'
+wine regsvr32 /s "$dll" || fail "regsvr32 failed with exit code $?"
+out=$(wine vrl-discover.exe) || fail "vrl-discover failed with exit code $?"
+printf '%s\n' "$out"
+grep -qF "Server file:   $dll" <<<"$out" || fail "the server file is not named by its own path"
+grep -q '^1 enrolled, 1 working, 0 failed' <<<"$out" || fail "the server does not work from there"
+
+listing=$("$checkout/scripts/winevm/status" "$checkout")
+printf '%s\n' "$listing"
+pid=$(cat "$state/qemu.pid")
+grep -qE "^$pid +ready .*$state\$" <<<"$listing" || fail "status does not list the guest"
+
+# No job for 20 s: the guest shuts down within a few seconds after that.
+for _ in $(seq 1 120); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+kill -0 "$pid" 2>/dev/null && fail "the idle guest still runs"
+[ "$(cat "$state/jobs/stopped" 2>/dev/null)" = idle ] || fail "the guest did not say it stopped for idleness"
+! grep -q 'Kernel panic' "$state/console.log" || fail "the guest panicked on its way down"
+grep -q 'no guest of .* is running' <<<"$("$checkout/scripts/winevm/status" "$checkout")" ||
+  fail "status still lists a guest"
+echo "PASS"
