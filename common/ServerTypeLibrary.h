@@ -15,7 +15,8 @@ inline constexpr const GUID& libraryId = LIBID_VRLDISCOVERYRESESLib;
 inline constexpr WORD majorVersion = 1;
 inline constexpr WORD minorVersion = 0;
 inline constexpr LCID locale = 0;
-inline constexpr SYSKIND systemKind = SYS_WIN32;
+// The library describes the module it is built into: 32-bit or 64-bit.
+inline constexpr SYSKIND systemKind = sizeof(void*) == sizeof(ULONG64) ? SYS_WIN64 : SYS_WIN32;
 inline constexpr WORD libraryFlags = LIBFLAG_FHIDDEN;
 inline constexpr wchar_t libraryHelpString[] = L"VrlDiscoveryResES 1.0 Type Library";
 

@@ -3,18 +3,25 @@
 
 #include <windows.h>
 
+// The predefined keys are 32-bit numbers, sign-extended to the width of a
+// handle: HKEY_CLASSES_ROOT is 0xFFFFFFFF80000000 on 64-bit Windows.
 struct RootKeyRow {
     const char* name;
-    ULONG_PTR handleValue;  // the predefined key's handle as a number
+    LONG handleValue;  // the predefined key's handle as a 32-bit number
 };
 
-constexpr ULONG_PTR ClassesRootValue = 0x80000000;
-constexpr ULONG_PTR CurrentUserValue = 0x80000001;
-constexpr ULONG_PTR LocalMachineValue = 0x80000002;
-constexpr ULONG_PTR UsersValue = 0x80000003;
-constexpr ULONG_PTR PerformanceDataValue = 0x80000004;
-constexpr ULONG_PTR CurrentConfigValue = 0x80000005;
-constexpr ULONG_PTR DynDataValue = 0x80000006;
+constexpr LONG ClassesRootValue = static_cast<LONG>(0x80000000);
+constexpr LONG CurrentUserValue = static_cast<LONG>(0x80000001);
+constexpr LONG LocalMachineValue = static_cast<LONG>(0x80000002);
+constexpr LONG UsersValue = static_cast<LONG>(0x80000003);
+constexpr LONG PerformanceDataValue = static_cast<LONG>(0x80000004);
+constexpr LONG CurrentConfigValue = static_cast<LONG>(0x80000005);
+constexpr LONG DynDataValue = static_cast<LONG>(0x80000006);
+
+inline HKEY PredefinedKey(LONG handleValue)
+{
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(handleValue));
+}
 
 // HKDD stands before HKCC although its handle value is the higher one.
 inline constexpr RootKeyRow RootKeyTable[] = {

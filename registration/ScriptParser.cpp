@@ -159,7 +159,7 @@ HKEY ScriptParser::LookupRootKey(const char* token)
 {
     for (const RootKeyRow* row = RootKeyTable; row->name != nullptr; ++row) {
         if (EqualsIgnoringCase(token, row->name))
-            return reinterpret_cast<HKEY>(row->handleValue);
+            return PredefinedKey(row->handleValue);
     }
     return nullptr;
 }

@@ -9,12 +9,13 @@ constexpr SIZE_T kNoInitialCommit = 0;
 constexpr DWORD kNoFlags = 0;
 constexpr SIZE_T kLargestSize = ~SIZE_T{0};
 
-// Precedes every block in multi-heap mode; only the first word is written.
-struct BlockHeader {
+// Precedes every block in multi-heap mode; only its first word is written.
+// It is as long as the platform's allocation alignment (8 bytes on 32-bit
+// Windows, 16 on 64-bit), so that the block after it keeps that alignment.
+struct alignas(MEMORY_ALLOCATION_ALIGNMENT) BlockHeader {
     HANDLE heap;
-    DWORD unused;
 };
-static_assert(sizeof(BlockHeader) == 8);
+static_assert(sizeof(BlockHeader) == MEMORY_ALLOCATION_ALIGNMENT);
 
 HANDLE CreatePrivateHeap()
 {

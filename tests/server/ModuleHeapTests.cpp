@@ -15,7 +15,7 @@ constexpr DWORD kWindows9x = VER_PLATFORM_WIN32_WINDOWS;
 constexpr DWORD kNt = VER_PLATFORM_WIN32_NT;
 constexpr DWORD kZeroedRecord = 0;
 constexpr HeapLayout kFourExtraHeaps = {true, 3};
-constexpr SIZE_T kHeaderBytes = 8;
+constexpr SIZE_T kHeaderBytes = MEMORY_ALLOCATION_ALIGNMENT;
 
 HANDLE HeapNamedBy(void* block)
 {
@@ -100,6 +100,8 @@ TEST_F(ModuleHeapTest, BlocksRotateOverTheExtraHeapsAndNameTheirHeap)
         EXPECT_EQ(HeapNamedBy(blocks[i]), expected) << i;
         EXPECT_TRUE(HeapValidate(expected, 0, static_cast<BYTE*>(blocks[i]) - kHeaderBytes)) << i;
         EXPECT_EQ(HeapSize(expected, 0, static_cast<BYTE*>(blocks[i]) - kHeaderBytes), 16 + kHeaderBytes);
+        // The header keeps the platform's alignment: 16 bytes on 64-bit Windows.
+        EXPECT_EQ(reinterpret_cast<UINT_PTR>(blocks[i]) % MEMORY_ALLOCATION_ALIGNMENT, 0u) << i;
     }
     EXPECT_EQ(g_module->heap.nextHeap, 5);
 
@@ -110,6 +112,7 @@ TEST_F(ModuleHeapTest, BlocksRotateOverTheExtraHeapsAndNameTheirHeap)
     EXPECT_EQ(HeapNamedBy(grown), g_module->heap.extraHeaps[1]);
     EXPECT_EQ(static_cast<char*>(grown)[0], 'x');
     EXPECT_TRUE(HeapValidate(g_module->heap.extraHeaps[1], 0, static_cast<BYTE*>(grown) - kHeaderBytes));
+    EXPECT_EQ(reinterpret_cast<UINT_PTR>(grown) % MEMORY_ALLOCATION_ALIGNMENT, 0u);
     blocks[1] = grown;
 
     // Reallocating null allocates, in the next heap of the rotation.

@@ -24,13 +24,26 @@ public:
     LONG references = 1;
 };
 
+#ifdef _WIN64
+auto& InstructionPointer(CONTEXT& context)
+{
+    return context.Rip;
+}
+#else
+auto& InstructionPointer(CONTEXT& context)
+{
+    return context.Eip;
+}
+#endif
+
 LONG WINAPI StepOverBreakpoint(EXCEPTION_POINTERS* exception)
 {
     constexpr BYTE kBreakpointInstruction = 0xCC;
     if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_BREAKPOINT)
         return EXCEPTION_CONTINUE_SEARCH;
-    if (*reinterpret_cast<const BYTE*>(exception->ContextRecord->Eip) == kBreakpointInstruction)
-        ++exception->ContextRecord->Eip;
+    auto& instruction = InstructionPointer(*exception->ContextRecord);
+    if (*reinterpret_cast<const BYTE*>(instruction) == kBreakpointInstruction)
+        ++instruction;
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 

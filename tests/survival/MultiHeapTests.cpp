@@ -16,7 +16,7 @@
 
 namespace {
 constexpr DWORD kHeapListCapacity = 256;
-constexpr SIZE_T kHeaderBytes = 8;
+constexpr SIZE_T kHeaderBytes = MEMORY_ALLOCATION_ALIGNMENT;
 constexpr size_t kExtraHeaps = 4;
 constexpr int kObjects = 8;
 
