@@ -13,6 +13,7 @@
 #include "resources/dispatch/TypeInfoHolder.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
+#include "tests/support/CheckedModuleLife.h"
 #include "tests/dispatch/FakeLocaleResources.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "tests/support/ImportPatch.h"
@@ -42,12 +43,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(isolatedRoot.Active());
-        ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+        ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
     }
 
     void TearDown() override
     {
-        EXPECT_EQ(ModuleStop(), S_OK);
+        EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
         const TypeInfoHolder& holder = LocaleResourcesTypeInfo();
         EXPECT_EQ(holder.typeInfo, nullptr);
         EXPECT_EQ(holder.nameCache, nullptr);

@@ -15,16 +15,27 @@
 #include "tests/registration/EngineTestSupport.h"
 #include "tests/support/AllocationFaults.h"
 #include "tests/support/FailureWalk.h"
+#include "tests/support/SourceTreeFile.h"
 #include "tests/support/TaskMemoryCount.h"
 
 namespace {
-// Long enough to make the expansion buffer grow.
-const std::string kClassScript =
-    "HKCR\r\n{\r\n\tVrlDiscoveryResES.SpanishResources = s 'VrlDiscoverySpanishResources Class'\r\n\t{\r\n"
-    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n\t}\r\n\tNoRemove CLSID\r\n\t{\r\n"
-    "\t\tForceRemove {5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25} = s 'VrlDiscoverySpanishResources Class'\r\n\t\t{\r\n"
-    "\t\t\tInprocServer32 = s '%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%%MODULE%'\r\n\t\t\t{\r\n"
-    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n\t\t\t}\r\n\t\t}\r\n\t}\r\n}\r\n";
+constexpr char kModuleValue[] = "'%MODULE%'";
+constexpr int kModuleRepeats = 8;
+
+// The server's script with its module reference said eight times over, so
+// that the expansion buffer has to grow.
+std::string ClassScriptWithLongModule()
+{
+    std::string script = ReadServerScript();
+    const size_t at = script.find(kModuleValue);
+    if (at == std::string::npos)
+        return {};
+    std::string repeated;
+    for (int i = 0; i < kModuleRepeats; ++i)
+        repeated += "%MODULE%";
+    return script.replace(at, sizeof kModuleValue - 1, "'" + repeated + "'");
+}
+
 const wchar_t kLongModulePath[] =
     L"C:\\Program Files\\Varnel\\Instrument Discovery\\Localization\\Spanish\\VrlDiscoveryResES.dll";
 
@@ -81,15 +92,17 @@ void WalkRegistration(const std::string& name, const std::function<HRESULT()>& a
 TEST(EngineAllocationFailures, RegisterAndUnregisterTheClassScript)
 {
     TestArea& area = EngineArea();
+    const std::string classScript = ClassScriptWithLongModule();
+    ASSERT_FALSE(classScript.empty()) << "the server's script, with its module reference";
     // Registered once and removed again: the protected CLSID key stays.
     auto afterRemoval = [&] {
         area.Reset();
-        ApplyWithModule(kClassScript, ScriptMode::Register);
-        ApplyWithModule(kClassScript, ScriptMode::Unregister);
+        ApplyWithModule(classScript, ScriptMode::Register);
+        ApplyWithModule(classScript, ScriptMode::Unregister);
     };
     auto registeredOnce = [&] {
         area.Reset();
-        ApplyWithModule(kClassScript, ScriptMode::Register);
+        ApplyWithModule(classScript, ScriptMode::Register);
     };
     afterRemoval();
     const std::string unregistered = area.Snapshot();
@@ -98,10 +111,10 @@ TEST(EngineAllocationFailures, RegisterAndUnregisterTheClassScript)
     ASSERT_NE(registered, unregistered);
 
     WalkRegistration(
-        "register", [] { return ApplyWithModule(kClassScript, ScriptMode::Register); }, unregistered, registered,
+        "register", [&] { return ApplyWithModule(classScript, ScriptMode::Register); }, unregistered, registered,
         afterRemoval);
     WalkRegistration(
-        "unregister", [] { return ApplyWithModule(kClassScript, ScriptMode::Unregister); }, registered, unregistered,
+        "unregister", [&] { return ApplyWithModule(classScript, ScriptMode::Unregister); }, registered, unregistered,
         registeredOnce);
     area.Reset();
 }

@@ -18,36 +18,30 @@
 #include "registration/ScriptParser.h"
 #include "tests/registration/EngineTestSupport.h"
 #include "tests/registration/ScriptMutator.h"
+#include "tests/support/SourceTreeFile.h"
 
 namespace {
 
 constexpr unsigned long DefaultScriptCount = 20000;
 constexpr std::uint32_t DefaultSeed = 20240611;
 
-const std::vector<std::string> Seeds = {
-    // The server's own script.
-    "HKCR\r\n{\r\n\tVrlDiscoveryResES.SpanishResources.1 = s 'VrlDiscoverySpanishResources Class'\r\n\t{\r\n"
-    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n\t}\r\n"
-    "\tVrlDiscoveryResES.SpanishResources = s 'VrlDiscoverySpanishResources Class'\r\n\t{\r\n"
-    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n"
-    "\t\tCurVer = s 'VrlDiscoveryResES.SpanishResources.1'\r\n\t}\r\n\tNoRemove CLSID\r\n\t{\r\n"
-    "\t\tForceRemove {5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25} = s 'VrlDiscoverySpanishResources Class'\r\n\t\t{\r\n"
-    "\t\t\tProgID = s 'VrlDiscoveryResES.SpanishResources.1'\r\n"
-    "\t\t\tVersionIndependentProgID = s 'VrlDiscoveryResES.SpanishResources'\r\n"
-    "\t\t\tForceRemove 'Programmable'\r\n\t\t\tInprocServer32 = s '%MODULE%'\r\n\t\t\t{\r\n"
-    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n\t\t\t}\r\n"
-    "\t\t\t'TypeLib' = s '{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}'\r\n\t\t}\r\n\t}\r\n}\r\n",
-    // The same without NoRemove, so that its failures are checked for rollback.
-    "HKCR { P.1 = s 'Class' { CLSID = s '{G}' } P = s 'Class' { CLSID = s '{G}' CurVer = s 'P.1' } "
-    "CLSID { ForceRemove {G} = s 'Class' { ProgID = s 'P.1' ForceRemove 'Programmable' "
-    "InprocServer32 = s '%MODULE%' { val ThreadingModel = s 'Apartment' } 'TypeLib' = s '{T}' } } }",
-    "HKCU { K { val N = d '12' val M = b '0A1b' } L = s 'x' { M { N } } }",
-    "HKLM { forceremove A { VAL v = S 'x' } B delete C D = s 'it''s' }",
-    "HKU { A { } B { C = b 'ABC' } val R = s 'root' }",
-    "HKCC { A = s 'a' { val V = s 'v' B { val W = d '1' C { D = b '00' } } } E }",
-    "HKDD { Delete K = s 'x' M { '{x}' = s '%%' } }",
-    "HKCU { A } HKEY_CLASSES_ROOT { B { val V = s 'x' } }",
-};
+// The server's own script, read from its file, then hand-made ones.
+std::vector<std::string> Seeds()
+{
+    return {
+        ReadServerScript(),
+        // The same without NoRemove, so that its failures are checked for rollback.
+        "HKCR { P.1 = s 'Class' { CLSID = s '{G}' } P = s 'Class' { CLSID = s '{G}' CurVer = s 'P.1' } "
+        "CLSID { ForceRemove {G} = s 'Class' { ProgID = s 'P.1' ForceRemove 'Programmable' "
+        "InprocServer32 = s '%MODULE%' { val ThreadingModel = s 'Apartment' } 'TypeLib' = s '{T}' } } }",
+        "HKCU { K { val N = d '12' val M = b '0A1b' } L = s 'x' { M { N } } }",
+        "HKLM { forceremove A { VAL v = S 'x' } B delete C D = s 'it''s' }",
+        "HKU { A { } B { C = b 'ABC' } val R = s 'root' }",
+        "HKCC { A = s 'a' { val V = s 'v' B { val W = d '1' C { D = b '00' } } } E }",
+        "HKDD { Delete K = s 'x' M { '{x}' = s '%%' } }",
+        "HKCU { A } HKEY_CLASSES_ROOT { B { val V = s 'x' } }",
+    };
+}
 
 const HRESULT DocumentedCodes[] = {
     S_OK, DISP_E_EXCEPTION, E_FAIL, E_OUTOFMEMORY, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW,
@@ -120,12 +114,14 @@ TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
     const std::string areaName = "Random-" + std::to_string(GetCurrentProcessId());
     TestArea area(areaName.c_str(), true);
     ScriptMutator mutator(seed);
+    const std::vector<std::string> seeds = Seeds();
+    ASSERT_FALSE(seeds.front().empty()) << "the server's script could not be read";
     const auto start = std::chrono::steady_clock::now();
     unsigned long failures = 0;
     unsigned long rollbacksChecked = 0;
 
     for (unsigned long i = 0; i < count && failures < 10; ++i) {
-        const std::string script = mutator.Next(Seeds);
+        const std::string script = mutator.Next(seeds);
         if (!area.IsEmpty())
             area.Reset();
         const HRESULT registered = Apply(script.c_str(), ScriptMode::Register);

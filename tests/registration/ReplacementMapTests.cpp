@@ -38,22 +38,41 @@ TEST(ReplacementMap, FindsTheLongestReferenceNameAndNothingLonger)
     EXPECT_EQ(map.Lookup(std::string(ReferenceNameMaxBytes + 1, 'L').c_str()), nullptr);
 }
 
-TEST(ReplacementMap, DoublesItsCapacityAndKeepsItOverAReset)
+// Far more pairs than the first pointer array holds: every one stays
+// findable with its own value as the array grows.
+TEST(ReplacementMap, ManyPairsAllStayFindable)
+{
+    constexpr int kPairs = 200;
+    ReplacementMap map;
+    for (int i = 0; i < kPairs; ++i) {
+        const std::wstring index = std::to_wstring(i);
+        ASSERT_EQ(map.Insert((L"Name" + index).c_str(), (L"value " + index).c_str()), S_OK) << i;
+    }
+    EXPECT_EQ(map.Count(), kPairs);
+    for (int i = 0; i < kPairs; ++i) {
+        const std::string index = std::to_string(i);
+        EXPECT_STREQ(map.Lookup(("NAME" + index).c_str()), (L"value " + std::to_wstring(i)).c_str()) << i;
+    }
+    EXPECT_EQ(map.Lookup("Name200"), nullptr);
+}
+
+// After a reset the old names are gone, and the map takes new pairs,
+// including the old names with new values.
+TEST(ReplacementMap, AResetForgetsEveryPairAndTakesNewOnes)
 {
     ReplacementMap map;
-    EXPECT_EQ(map.Capacity(), 10);
-    wchar_t name[] = L"Pa";
-    for (int i = 0; i < 11; ++i) {
-        name[1] = static_cast<wchar_t>(L'a' + i);
-        ASSERT_EQ(map.Insert(name, name), S_OK);
-    }
-    EXPECT_EQ(map.Count(), 11);
-    EXPECT_EQ(map.Capacity(), 20);
-    EXPECT_STREQ(map.Lookup("PK"), L"Pk");
-    EXPECT_EQ(map.Reset(), S_OK);
+    for (const wchar_t* name : {L"Module", L"Other", L"Third"})
+        ASSERT_EQ(map.Insert(name, L"before"), S_OK);
+    map.Reset();
     EXPECT_EQ(map.Count(), 0);
-    EXPECT_EQ(map.Capacity(), 20);
-    EXPECT_EQ(map.Lookup("Pa"), nullptr);
+    for (const char* name : {"Module", "Other", "Third"})
+        EXPECT_EQ(map.Lookup(name), nullptr) << name;
+
+    ASSERT_EQ(map.Insert(L"Module", L"after"), S_OK);
+    ASSERT_EQ(map.Insert(L"New", L"new"), S_OK);
+    EXPECT_STREQ(map.Lookup("module"), L"after") << "no pair from before the reset may win";
+    EXPECT_STREQ(map.Lookup("new"), L"new");
+    EXPECT_EQ(map.Lookup("Other"), nullptr);
 }
 
 TEST(EscapeQuotes, DoublesEverySingleQuote)

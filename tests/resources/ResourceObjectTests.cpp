@@ -11,7 +11,7 @@
 
 #include "common/Guids.h"
 #include "common/Ownership.h"
-#include "tests/ServerDll.h"
+#include "tests/support/ServerDll.h"
 #include "vrllocale.h"
 
 namespace {
@@ -93,11 +93,10 @@ class ResourceObjectTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(ServerDll::Instance().Module(), nullptr);
+        ASSERT_TRUE(SharedServer().Loaded());
         ComRef<IClassFactory> factory;
-        ASSERT_EQ(
-            ServerDll::Instance().ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()),
-            S_OK);
+        ASSERT_EQ(SharedServer().ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()),
+                  S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid()), S_OK);
     }
 

@@ -11,6 +11,7 @@
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
 #include "tests/selfreg/SelfRegistrationSupport.h"
+#include "tests/support/LoadedServer.h"
 
 namespace {
 
@@ -56,9 +57,9 @@ TEST(TypeLibraryFallback, ReplacesOnlyTheFileNamesExtension)
     const std::wstring decoy = outer.Copy(built + L"VrlDiscoveryResES.tlb", L"My.tlb");
 
     // The trailing dot keeps the loader from appending ".dll".
-    LoadedModule server(LoadLibraryW((copy + L".").c_str()));
-    ASSERT_TRUE(server);
-    const ServerModule module = ModuleOf(server.Get());
+    const LoadedServer server(copy + L".");
+    ASSERT_TRUE(server.Loaded());
+    const ServerModule module = ModuleOf(server.Module());
     UniqueBstr path;
     ComRef<ITypeLib> loaded;
     ASSERT_EQ(ModuleLoadTypeLib(module, path.Put(), loaded.Put()), S_OK);

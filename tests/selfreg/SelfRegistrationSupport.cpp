@@ -198,20 +198,3 @@ HiddenCategoriesManager::~HiddenCategoriesManager()
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, SavedManagerKey);
 }
-
-ServerExports::ServerExports(const std::wstring& path)
-{
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    module_ = LoadLibraryW(path.c_str());
-    if (!module_)
-        return;
-    registerServer_ = reinterpret_cast<Export>(GetProcAddress(module_, "DllRegisterServer"));
-    unregisterServer_ = reinterpret_cast<Export>(GetProcAddress(module_, "DllUnregisterServer"));
-}
-
-ServerExports::~ServerExports()
-{
-    if (module_)
-        FreeLibrary(module_);
-    CoUninitialize();
-}

@@ -64,22 +64,3 @@ public:
 private:
     bool hidden_ = false;
 };
-
-// The server loaded by path in this process, with COM initialised.
-class ServerExports {
-public:
-    explicit ServerExports(const std::wstring& path);
-    ServerExports(const ServerExports&) = delete;
-    ServerExports& operator=(const ServerExports&) = delete;
-    ~ServerExports();
-
-    bool IsLoaded() const { return registerServer_ && unregisterServer_; }
-    HRESULT Register() const { return registerServer_(); }
-    HRESULT Unregister() const { return unregisterServer_(); }
-
-private:
-    using Export = HRESULT(WINAPI*)();
-    HMODULE module_ = nullptr;
-    Export registerServer_ = nullptr;
-    Export unregisterServer_ = nullptr;
-};

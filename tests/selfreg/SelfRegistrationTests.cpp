@@ -12,6 +12,8 @@
 
 #include "tests/registration/TestArea.h"
 #include "tests/selfreg/SelfRegistrationSupport.h"
+#include "tests/support/ComApartment.h"
+#include "tests/support/LoadedServer.h"
 
 namespace {
 
@@ -237,8 +239,10 @@ TEST(NoCategoryManager, RegistrationAndRemovalReportTheCategoryStep)
     const std::string category = SnapshotKey(HKEY_CLASSES_ROOT, ServerKeys[4], "HKCR\\" + ServerKeys[4]);
     const HiddenCategoriesManager hidden;
     ASSERT_TRUE(hidden.IsHidden());
-    ServerExports server(BuiltServer());
-    ASSERT_TRUE(server.IsLoaded());
+    const ComApartment apartment;
+    ASSERT_TRUE(SUCCEEDED(apartment.Result()));
+    LoadedServer server(BuiltServer());
+    ASSERT_TRUE(server.Loaded());
 
     EXPECT_EQ(server.Register(), SELFREG_E_CLASS);
     const std::wstring built = BuiltServer();

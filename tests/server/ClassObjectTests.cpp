@@ -9,7 +9,8 @@
 
 #include "common/Guids.h"
 #include "common/Ownership.h"
-#include "tests/ServerDll.h"
+#include "tests/support/FakeOuter.h"
+#include "tests/support/ServerDll.h"
 #include "vrllocale.h"
 
 namespace {
@@ -20,7 +21,7 @@ class ClassObjectTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(dll.Module(), nullptr) << "VrlDiscoveryResES.dll did not load";
+        ASSERT_TRUE(dll.Loaded()) << "VrlDiscoveryResES.dll did not load with its exports";
         ASSERT_EQ(dll.CanUnload(), S_OK) << "an earlier test left the module locked";
     }
     void TearDown() override { EXPECT_EQ(dll.CanUnload(), S_OK) << "the test left the module locked"; }
@@ -32,29 +33,9 @@ protected:
         return factory;
     }
 
-    ServerDll& dll = ServerDll::Instance();
+    LoadedServer& dll = SharedServer();
 };
 
-// An outer object that counts what the inner object asks of it.
-class CountingOuter : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        ++queries;
-        if (SameGuid(iid, IID_IUnknown)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-
-    LONG references = 1;
-    int queries = 0;
-};
 }
 
 TEST_F(ClassObjectTest, RejectsNullOutPointerAndUnknownClass)
@@ -162,11 +143,11 @@ TEST_F(ClassObjectTest, CreateInstanceFailuresLeaveNothingBehind)
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
 
-    CountingOuter outer;
+    FakeOuter outer;
     out = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(&outer, IID_ILocaleResources, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(outer.references, 1);
+    EXPECT_EQ(outer.References(), 1);
 
     factory.Reset();
     EXPECT_EQ(dll.CanUnload(), S_OK);
@@ -174,14 +155,14 @@ TEST_F(ClassObjectTest, CreateInstanceFailuresLeaveNothingBehind)
 
 TEST_F(ClassObjectTest, AggregatedObjectDelegatesToItsOuterObject)
 {
-    CountingOuter outer;
+    FakeOuter outer;
     ComRef<IUnknown> inner;
     {
         ComRef<IClassFactory> factory = Factory();
         ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, inner.PutVoid()), S_OK);
     }
     EXPECT_EQ(dll.CanUnload(), S_FALSE);
-    EXPECT_EQ(outer.references, 1) << "creating the inner object must not count on the outer one";
+    EXPECT_EQ(outer.References(), 1) << "creating the inner object must not count on the outer one";
 
     // The non-delegating IUnknown answers IUnknown with itself.
     void* self = nullptr;
@@ -194,16 +175,16 @@ TEST_F(ClassObjectTest, AggregatedObjectDelegatesToItsOuterObject)
     ILocaleResources* part = nullptr;
     ASSERT_EQ(inner->QueryInterface(IID_ILocaleResources, reinterpret_cast<void**>(&part)), S_OK);
     EXPECT_NE(static_cast<void*>(part), static_cast<void*>(inner.Get()));
-    EXPECT_EQ(outer.references, 2);
+    EXPECT_EQ(outer.References(), 2);
     EXPECT_EQ(part->AddRef(), 3u);
     EXPECT_EQ(part->Release(), 2u);
 
     // The part answers IUnknown through the outer object.
-    const int queriesBefore = outer.queries;
+    const int queriesBefore = outer.Queries();
     void* identity = nullptr;
     ASSERT_EQ(part->QueryInterface(IID_IUnknown, &identity), S_OK);
     EXPECT_EQ(identity, static_cast<void*>(&outer));
-    EXPECT_EQ(outer.queries, queriesBefore + 1);
+    EXPECT_EQ(outer.Queries(), queriesBefore + 1);
     outer.Release();
 
     // An interface the outer object lacks comes from the part itself.
@@ -217,7 +198,7 @@ TEST_F(ClassObjectTest, AggregatedObjectDelegatesToItsOuterObject)
     EXPECT_EQ(number, 34);
 
     part->Release();
-    EXPECT_EQ(outer.references, 1);
+    EXPECT_EQ(outer.References(), 1);
     inner.Reset();
     EXPECT_EQ(dll.CanUnload(), S_OK);
 }

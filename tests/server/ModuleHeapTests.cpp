@@ -8,6 +8,7 @@
 
 #include "server/ModuleHeap.h"
 #include "server/ServerModule.h"
+#include "tests/support/CheckedModuleLife.h"
 #include "tests/support/AllocationFaults.h"
 
 namespace {
@@ -27,14 +28,14 @@ class ModuleHeapTest : public ::testing::Test {
 protected:
     void StartWith(HeapLayout layout)
     {
-        ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+        ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
         ModuleHeapTeardown(g_module->heap);
         ModuleHeapCreate(g_module->heap, layout);
     }
     void TearDown() override
     {
         AllocationFaults::Disarm();
-        ModuleStop();
+        StopModuleChecked();
     }
 };
 }
@@ -76,7 +77,7 @@ TEST(HeapLayoutChoice, NtFiveAndLaterAndOneProcessorUseTheMainHeapAlone)
 TEST(HeapLayoutChoice, ThisPlatformRunsOnTheMainHeapAlone)
 {
     EXPECT_FALSE(PlatformHeapLayout().multiHeap);
-    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
     EXPECT_EQ(g_module->heap.extraHeaps, nullptr);
     EXPECT_EQ(g_module->heap.heapMask, 0u);
     void* block = ModuleAlloc(0);
@@ -84,7 +85,7 @@ TEST(HeapLayoutChoice, ThisPlatformRunsOnTheMainHeapAlone)
     EXPECT_TRUE(HeapValidate(g_module->heap.mainHeap, 0, block)) << "no header in single-heap mode";
     EXPECT_EQ(HeapSize(g_module->heap.mainHeap, 0, block), 0u);
     ModuleFree(block);
-    ModuleStop();
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
 }
 
 TEST_F(ModuleHeapTest, BlocksRotateOverTheExtraHeapsAndNameTheirHeap)
@@ -135,7 +136,7 @@ TEST_F(ModuleHeapTest, BlocksRotateOverTheExtraHeapsAndNameTheirHeap)
 
 TEST_F(ModuleHeapTest, WithoutAMainHeapEveryAllocationFails)
 {
-    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
     ModuleHeapTeardown(g_module->heap);
     AllocationFaults faults(GetModuleHandleW(nullptr));
     AllocationFaults::FailNth(1);
@@ -151,7 +152,7 @@ TEST_F(ModuleHeapTest, WithoutAMainHeapEveryAllocationFails)
 
 TEST_F(ModuleHeapTest, AMissingExtraHeapOrHandleArrayFallsBackToTheMainHeap)
 {
-    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
     // Main heap, handle array, four extra heaps: fail each step after the first.
     for (LONG failing = 2; failing <= 6; ++failing) {
         ModuleHeapTeardown(g_module->heap);
@@ -190,10 +191,8 @@ TEST_F(ModuleHeapTest, TeardownDestroysEveryHeap)
     HANDLE during[64];
     EXPECT_EQ(GetProcessHeaps(64, during), heapsBefore + 5);
     ModuleAlloc(32);
-    ModuleStop();
-    EXPECT_EQ(g_module->heap.mainHeap, nullptr);
-    EXPECT_EQ(g_module->heap.extraHeaps, nullptr);
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
     HANDLE after[64];
     EXPECT_EQ(GetProcessHeaps(64, after), heapsBefore);
-    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
 }

@@ -10,6 +10,7 @@
 #include "server/ClassFactory.h"
 #include "common/Guids.h"
 #include "server/ServerModule.h"
+#include "tests/support/CheckedModuleLife.h"
 
 namespace {
 // {7A1E0B44-55C2-4F0D-8E61-3C9B2D7F1A08}
@@ -91,25 +92,21 @@ protected:
 TEST_F(ModuleLifecycleTest, TerminationCallbacksRunNewestFirstAndDuplicatesRunTwice)
 {
     ClassEntry table[] = {MakeEntry(CreateClassFactory), {}};
-    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
-    ASSERT_NE(g_module, nullptr);
-    EXPECT_EQ(g_module->resourceInstance, GetModuleHandleW(nullptr));
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(table));
     EXPECT_EQ(AddTerminationCallback(Record, 1), S_OK);
     EXPECT_EQ(AddTerminationCallback(Record, 2), S_OK);
     EXPECT_EQ(AddTerminationCallback(Record, 3), S_OK);
     EXPECT_EQ(AddTerminationCallback(Record, 2), S_OK);
-    EXPECT_EQ(ModuleStop(), S_OK);
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
 
     // classInit runs at start and stop; the callbacks after the class rows.
     EXPECT_EQ(calls, (std::vector<int>{1000, 2000, 2, 3, 2, 1}));
-    EXPECT_EQ(g_module->terminationList.newest, nullptr);
-    EXPECT_EQ(g_module->heap.mainHeap, nullptr);
 }
 
 TEST_F(ModuleLifecycleTest, StopReleasesTheCachedClassObject)
 {
     ClassEntry table[] = {MakeEntry(CreateRecordingClassObject), {}};
-    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(table));
 
     IClassFactory* factory = nullptr;
     ASSERT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
@@ -118,8 +115,7 @@ TEST_F(ModuleLifecycleTest, StopReleasesTheCachedClassObject)
     factory->Release();
     EXPECT_EQ(recordingClassObject.references, 1);
 
-    EXPECT_EQ(ModuleStop(), S_OK);
-    EXPECT_EQ(table[0].classObject, nullptr);
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
     EXPECT_EQ(recordingClassObject.references, 0) << "stop must release the cached reference";
     EXPECT_EQ(recordingClassObject.releases, 2);
     EXPECT_EQ(calls, (std::vector<int>{1000, 2000}));
@@ -128,7 +124,7 @@ TEST_F(ModuleLifecycleTest, StopReleasesTheCachedClassObject)
 TEST_F(ModuleLifecycleTest, TheFactoryHandsBackItsCreatorsFailure)
 {
     ClassEntry table[] = {MakeEntry(CreateClassFactory), {}};
-    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(table));
     IClassFactory* factory = nullptr;
     ASSERT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     EXPECT_EQ(g_module->lockCount, 1);
@@ -137,33 +133,33 @@ TEST_F(ModuleLifecycleTest, TheFactoryHandsBackItsCreatorsFailure)
     EXPECT_EQ(object, nullptr);
     factory->Release();
     EXPECT_EQ(g_module->lockCount, 0);
-    EXPECT_EQ(ModuleStop(), S_OK);
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
 }
 
 TEST_F(ModuleLifecycleTest, FailingCreatorCachesNothing)
 {
     ClassEntry table[] = {MakeEntry(FailingCreator), {}};
-    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(table));
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, &out), E_OUTOFMEMORY);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(table[0].classObject, nullptr);
-    EXPECT_EQ(ModuleStop(), S_OK);
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
 }
 
 TEST_F(ModuleLifecycleTest, RowsWithoutClassObjectCreatorAreNeverOffered)
 {
     ClassEntry table[] = {MakeEntry(nullptr), {}};
-    ASSERT_EQ(ModuleStart(table, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(table));
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(ModuleGetClassObject(g_module, kTestClass, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(ModuleStop(), S_OK);
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
 }
 
 TEST_F(ModuleLifecycleTest, AllocatorServesFromThePrivateHeap)
 {
-    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
     void* block = ModuleAlloc(24);
     ASSERT_NE(block, nullptr);
     EXPECT_TRUE(HeapValidate(g_module->heap.mainHeap, 0, block));
@@ -175,5 +171,5 @@ TEST_F(ModuleLifecycleTest, AllocatorServesFromThePrivateHeap)
     ModuleFree(grown);
     ModuleFree(fresh);
     ModuleFree(nullptr);
-    EXPECT_EQ(ModuleStop(), S_OK);
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
 }

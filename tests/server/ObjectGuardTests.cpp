@@ -10,20 +10,10 @@
 #include "common/Guids.h"
 #include "dll/ResourceObjectForms.h"
 #include "server/ServerModule.h"
+#include "tests/support/CheckedModuleLife.h"
+#include "tests/support/FakeOuter.h"
 
 namespace {
-class PlainOuter : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
-    {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    LONG references = 1;
-};
-
 #ifdef _WIN64
 auto& InstructionPointer(CONTEXT& context)
 {
@@ -52,14 +42,14 @@ constexpr int kTrapReturned = 3;
 
 TEST(ObjectGuards, AnAggregateHandsOutOnlyItsOwnUnknownEvenWhenCalledDirectly)
 {
-    ASSERT_EQ(ModuleStart(nullptr, GetModuleHandleW(nullptr)), S_OK);
-    PlainOuter outer;
+    ASSERT_NO_FATAL_FAILURE(StartModuleChecked(nullptr));
+    FakeOuter outer(FakeOuter::Identity::AnswersNothing);
     for (const IID* iid : {&IID_ILocaleResources, &IID_IDispatch, &IID_IClassFactory}) {
         for (auto create : {CreateResourceObject, CreateAggregated}) {
             void* out = reinterpret_cast<void*>(1);
             EXPECT_EQ(create(&outer, *iid, &out), CLASS_E_NOAGGREGATION);
             EXPECT_EQ(out, nullptr);
-            EXPECT_EQ(outer.references, 1);
+            EXPECT_EQ(outer.References(), 1);
             EXPECT_EQ(g_module->lockCount, 0) << "no object may be left behind";
         }
     }
@@ -69,7 +59,7 @@ TEST(ObjectGuards, AnAggregateHandsOutOnlyItsOwnUnknownEvenWhenCalledDirectly)
     EXPECT_EQ(g_module->lockCount, 1);
     EXPECT_EQ(inner->Release(), 0u);
     EXPECT_EQ(g_module->lockCount, 0);
-    ModuleStop();
+    EXPECT_NO_FATAL_FAILURE(StopModuleChecked());
 }
 
 TEST(ObjectGuardsDeathTest, TheAbstractSlotTrapNeverReturnsEvenWhenTheBreakIsPassedOver)

@@ -1,6 +1,9 @@
 #!/usr/bin/python3
 """Checks the image of the server DLL: what it imports, what it exports under
-which ordinals, the language of every resource and the version block."""
+which ordinals, the language of every resource, the registry script it
+carries (against the script file) and the version block.
+
+Usage: check_dll_image.py DLL SCRIPT"""
 
 import sys
 import unittest
@@ -11,36 +14,6 @@ SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "OLE32.DLL", "OLEAU
 EXPORTS = {1: "DllCanUnloadNow", 2: "DllGetClassObject", 3: "DllRegisterServer", 4: "DllUnregisterServer", 5: "DllInstall"}
 SPANISH_MODERN = 0x0C0A
 MAX_IMAGE_BYTES = 32 * 1024
-# The registry script, byte for byte: one tab per level, CR LF after every
-# line, no NUL.
-REGISTRY_SCRIPT = (
-    "HKCR\r\n"
-    "{\r\n"
-    "\tVrlDiscoveryResES.SpanishResources.1 = s 'VrlDiscoverySpanishResources Class'\r\n"
-    "\t{\r\n"
-    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n"
-    "\t}\r\n"
-    "\tVrlDiscoveryResES.SpanishResources = s 'VrlDiscoverySpanishResources Class'\r\n"
-    "\t{\r\n"
-    "\t\tCLSID = s '{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'\r\n"
-    "\t\tCurVer = s 'VrlDiscoveryResES.SpanishResources.1'\r\n"
-    "\t}\r\n"
-    "\tNoRemove CLSID\r\n"
-    "\t{\r\n"
-    "\t\tForceRemove {5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25} = s 'VrlDiscoverySpanishResources Class'\r\n"
-    "\t\t{\r\n"
-    "\t\t\tProgID = s 'VrlDiscoveryResES.SpanishResources.1'\r\n"
-    "\t\t\tVersionIndependentProgID = s 'VrlDiscoveryResES.SpanishResources'\r\n"
-    "\t\t\tForceRemove 'Programmable'\r\n"
-    "\t\t\tInprocServer32 = s '%MODULE%'\r\n"
-    "\t\t\t{\r\n"
-    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n"
-    "\t\t\t}\r\n"
-    "\t\t\t'TypeLib' = s '{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}'\r\n"
-    "\t\t}\r\n"
-    "\t}\r\n"
-    "}\r\n"
-).encode("ascii")
 STRING_ORDER = [
     "CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
     "OriginalFilename", "ProductName", "ProductVersion", "OLESelfRegister", "BuildDate",
@@ -57,6 +30,7 @@ FIXED_STRINGS = {
 
 class DllImage(unittest.TestCase):
     pe = None
+    script = None
 
     def test_imports_only_system_dlls(self):
         imported = {entry.dll.decode().upper() for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
@@ -93,9 +67,25 @@ class DllImage(unittest.TestCase):
         self.assertEqual(scripts[0].id, SPANISH_MODERN)
         data = scripts[0].data.struct
         script = self.pe.get_data(data.OffsetToData, data.Size)
-        self.assertEqual(len(script), 777)
-        self.assertEqual(script.count(b"\r\n"), 26)
-        self.assertEqual(script, REGISTRY_SCRIPT)
+        self.assertEqual(script, self.script, "the resource holds the script file byte for byte")
+
+    def test_registry_script_layout(self):
+        # ASCII without NUL, CR LF after every line, one tab per level.
+        self.assertTrue(self.script.isascii())
+        self.assertNotIn(b"\0", self.script)
+        self.assertTrue(self.script.endswith(b"\r\n"))
+        lines = self.script[: -len(b"\r\n")].split(b"\r\n")
+        depth = 0
+        for number, line in enumerate(lines, 1):
+            self.assertNotIn(b"\r", line, f"line {number}")
+            self.assertNotIn(b"\n", line, f"line {number}")
+            text = line.lstrip(b"\t")
+            if text == b"}":
+                depth -= 1
+            self.assertEqual(len(line) - len(text), depth, f"indentation of line {number}")
+            if text == b"{":
+                depth += 1
+        self.assertEqual(depth, 0)
 
     def test_version_block(self):
         fixed = self.pe.VS_FIXEDFILEINFO[0]
@@ -127,4 +117,6 @@ class DllImage(unittest.TestCase):
 
 if __name__ == "__main__":
     DllImage.pe = pefile.PE(sys.argv.pop(1))
+    with open(sys.argv.pop(1), "rb") as script_file:
+        DllImage.script = script_file.read()
     unittest.main(verbosity=2)

@@ -17,7 +17,9 @@
 #include "common/Guids.h"
 #include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
+#include "tests/support/ComApartment.h"
 #include "tests/support/FailureWalk.h"
+#include "tests/support/FakeOuter.h"
 #include "tests/support/TaskMemoryCount.h"
 #include "tests/survival/FreshServer.h"
 #include "vrllocale.h"
@@ -66,26 +68,6 @@ HRESULT StandaloneObject(FreshServer& server, ComRef<ILocaleResources>& object)
     return factory->CreateInstance(nullptr, IID_ILocaleResources, object.PutVoid());
 }
 
-// An outer object that owns the inner one and hands out its interfaces.
-class Outer : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (IsEqualIID(iid, IID_IUnknown)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-
-    ComRef<IUnknown> inner;
-    LONG references = 1;
-};
-
 HRESULT WithObject(FreshServer& server, bool aggregated, const Operation& operation)
 {
     if (!aggregated) {
@@ -97,7 +79,7 @@ HRESULT WithObject(FreshServer& server, bool aggregated, const Operation& operat
     HRESULT hr = server.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid());
     if (FAILED(hr))
         return hr;
-    Outer outer;
+    FakeOuter outer;
     hr = factory->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid());
     if (FAILED(hr))
         return hr;
@@ -402,22 +384,6 @@ bool FullyRegistered()
     return PresentScriptItems() == static_cast<int>(ScriptItems().size()) && IsPresent(kRegisteredLibrary) &&
         IsPresent(kEnrolment);
 }
-
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitialize(nullptr)) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment()
-    {
-        if (SUCCEEDED(result_))
-            CoUninitialize();
-    }
-    HRESULT Result() const { return result_; }
-
-private:
-    HRESULT result_;
-};
 
 // Registration in the prefix's own classes root. Redirecting HKCR would not
 // do: the categories manager writes the enrolment into the real root whatever

@@ -8,37 +8,25 @@
 #include <memory>
 
 #include "tests/support/AllocationFaults.h"
-
-inline constexpr wchar_t kServerFileName[] = L"VrlDiscoveryResES.dll";
+#include "tests/support/LoadedServer.h"
 
 class FreshServer {
 public:
-    using CanUnloadNow = HRESULT(WINAPI*)();
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    using RegistrationExport = HRESULT(WINAPI*)();
-
     FreshServer();
     FreshServer(const FreshServer&) = delete;
     FreshServer& operator=(const FreshServer&) = delete;
     ~FreshServer() { Unload(); }
 
-    bool Loaded() const { return module_ != nullptr; }
-    HMODULE Module() const { return module_; }
-    HRESULT ClassObject(REFCLSID clsid, REFIID iid, void** out) const { return getClassObject_(clsid, iid, out); }
-    HRESULT CanUnload() const { return canUnloadNow_(); }
+    bool Loaded() const { return server_.Loaded(); }
+    HMODULE Module() const { return server_.Module(); }
+    HRESULT ClassObject(REFCLSID clsid, REFIID iid, void** out) const { return server_.ClassObject(clsid, iid, out); }
+    HRESULT CanUnload() const { return server_.CanUnload(); }
     // DllRegisterServer, or DllUnregisterServer when `doRegister` is false.
-    HRESULT Register(bool doRegister) const { return doRegister ? registerServer_() : unregisterServer_(); }
+    HRESULT Register(bool doRegister) const { return doRegister ? server_.Register() : server_.Unregister(); }
     // Frees the library; true when it is no longer in the process.
     bool Unload();
 
 private:
-    HMODULE module_ = nullptr;
-    CanUnloadNow canUnloadNow_ = nullptr;
-    GetClassObject getClassObject_ = nullptr;
-    RegistrationExport registerServer_ = nullptr;
-    RegistrationExport unregisterServer_ = nullptr;
+    LoadedServer server_;
     std::unique_ptr<AllocationFaults> faults_;
 };
-
-// The server is not in the process.
-bool ServerIsUnloaded();

@@ -14,6 +14,7 @@
 #include "common/Guids.h"
 #include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
+#include "tests/support/FakeOuter.h"
 #include "tests/survival/FreshServer.h"
 #include "vrllocale.h"
 
@@ -59,17 +60,6 @@ void RunTogether(int count, Work work)
         CloseHandle(thread);
     CloseHandle(gate);
 }
-
-class NonOwningOuter : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
-    {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
 
 // References an ITypeInfo holds, read as AddRef and Release report them.
 ULONG ReferencesOf(ITypeInfo* typeInfo)
@@ -148,7 +138,7 @@ TEST_F(ServerLife, AStormOfCreationsAndReleasesEndsUnlocked)
     ASSERT_EQ(fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()), S_OK);
     volatile LONG failures = 0;
     RunTogether(kStormThreads, [&](int index) {
-        NonOwningOuter outer;
+        FakeOuter outer(FakeOuter::Identity::AnswersNothing);
         for (int round = 0; round < kStormRounds; ++round) {
             IUnknown* object = nullptr;
             const bool aggregated = (round + index) % 2 == 1;

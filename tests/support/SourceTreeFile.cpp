@@ -1,0 +1,79 @@
+#include "tests/support/SourceTreeFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+// The top of the tree as the build names it: UTF-8, forward slashes; blanks
+// and letters outside ASCII may occur.
+constexpr char kSourceTreeUtf8[] = VRL_SOURCE_TREE_UTF8;
+constexpr char kServerScriptPath[] = "registration/VrlDiscoveryResES.rgs";
+constexpr DWORD kReadChunk = 4096;
+
+std::wstring FromUtf8(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int length =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+// Closes the file on destruction.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::wstring& path)
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    ~ReadOnlyFile()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+
+    HANDLE Get() const { return handle_; }
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+}
+
+std::wstring HostPathOnDriveZ(const std::string& hostPathUtf8)
+{
+    std::wstring path = L"Z:" + FromUtf8(hostPathUtf8);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+std::string ReadSourceTreeFile(const std::string& relativePath)
+{
+    const ReadOnlyFile file(HostPathOnDriveZ(std::string(kSourceTreeUtf8) + "/" + relativePath));
+    if (!file.IsOpen())
+        return {};
+    // A shared folder may hand a large file over in several short reads.
+    std::string contents;
+    char chunk[kReadChunk];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), chunk, kReadChunk, &read, nullptr))
+            return {};
+        if (read == 0)
+            return contents;
+        contents.append(chunk, read);
+    }
+}
+
+std::string ReadServerScript()
+{
+    return ReadSourceTreeFile(kServerScriptPath);
+}
