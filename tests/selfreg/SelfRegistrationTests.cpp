@@ -14,6 +14,7 @@
 #include "tests/selfreg/SelfRegistrationSupport.h"
 #include "tests/support/ComApartment.h"
 #include "tests/support/LoadedServer.h"
+#include "tests/support/ServerBitness.h"
 
 namespace {
 
@@ -95,8 +96,8 @@ std::string ExpectedRegistration(const std::wstring& server, const std::wstring&
     line(libKey);
     line(libKey + " [] S VrlDiscoveryResES 1.0 Type Library");
     line(libKey + "\\0");
-    line(libKey + "\\0\\win32");
-    line(libKey + "\\0\\win32 [] S " + ToAnsi(library));
+    line(libKey + "\\0\\" + kTypeLibPlatformKey);
+    line(libKey + "\\0\\" + kTypeLibPlatformKey + " [] S " + ToAnsi(library));
     line(libKey + "\\FLAGS");
     line(libKey + "\\FLAGS [] S " + RegisteredLibraryFlags);
     line(libKey + "\\HELPDIR");
@@ -116,7 +117,7 @@ std::wstring ClassValue(const std::wstring& subkey)
 
 std::wstring LibraryPathValue()
 {
-    return RegistryText(HKEY_CLASSES_ROOT, L"TypeLib\\" + ToWide(LibId) + L"\\1.0\\0\\win32");
+    return RegistryText(HKEY_CLASSES_ROOT, L"TypeLib\\" + ToWide(LibId) + L"\\1.0\\0\\" + kTypeLibPlatformKeyW);
 }
 
 class SelfRegistration : public testing::Test {

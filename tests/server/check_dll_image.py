@@ -3,7 +3,9 @@
 which ordinals, the language of every resource, the registry script it
 carries (against the script file) and the version block.
 
-Usage: check_dll_image.py DLL SCRIPT"""
+Usage: check_dll_image.py DLL SCRIPT VERSION BITS
+
+VERSION is the project's version (a.b.c.d); BITS is 32 or 64."""
 
 import sys
 import unittest
@@ -13,17 +15,19 @@ import pefile
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "OLE32.DLL", "OLEAUT32.DLL"}
 EXPORTS = {1: "DllCanUnloadNow", 2: "DllGetClassObject", 3: "DllRegisterServer", 4: "DllUnregisterServer", 5: "DllInstall"}
 SPANISH_MODERN = 0x0C0A
-MAX_IMAGE_BYTES = 32 * 1024
+# The largest image of each bitness, and its machine type.
+MAX_IMAGE_BYTES = {32: 32 * 1024, 64: 48 * 1024}
+MACHINE = {32: 0x014C, 64: 0x8664}
+# Looked up at run time: the platforms that lack them must still load the DLL.
+NOT_IMPORTED = {b"RegisterTypeLibForUser", b"UnRegisterTypeLibForUser"}
 STRING_ORDER = [
     "CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
     "OriginalFilename", "ProductName", "ProductVersion", "OLESelfRegister", "BuildDate",
 ]
 FIXED_STRINGS = {
     "FileDescription": "VrlDiscoveryResES Module",
-    "FileVersion": "2,0,218,0",
     "InternalName": "VrlDiscoveryResES",
     "OriginalFilename": "VrlDiscoveryResES.DLL",
-    "ProductVersion": "2,0,218,0",
     "OLESelfRegister": "",
 }
 
@@ -31,6 +35,8 @@ FIXED_STRINGS = {
 class DllImage(unittest.TestCase):
     pe = None
     script = None
+    version = None
+    bits = None
 
     def test_imports_only_system_dlls(self):
         imported = {entry.dll.decode().upper() for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
@@ -52,7 +58,14 @@ class DllImage(unittest.TestCase):
         self.assertGreater(seen, 0)
 
     def test_image_is_small(self):
-        self.assertLessEqual(len(self.pe.__data__), MAX_IMAGE_BYTES)
+        self.assertLessEqual(len(self.pe.__data__), MAX_IMAGE_BYTES[self.bits])
+
+    def test_machine_matches_the_bitness(self):
+        self.assertEqual(self.pe.FILE_HEADER.Machine, MACHINE[self.bits])
+
+    def test_per_user_type_library_functions_are_not_imported(self):
+        imported = {symbol.name for entry in self.pe.DIRECTORY_ENTRY_IMPORT for symbol in entry.imports}
+        self.assertFalse(imported & NOT_IMPORTED)
 
     def test_registry_script_bytes(self):
         scripts = [
@@ -91,8 +104,10 @@ class DllImage(unittest.TestCase):
         fixed = self.pe.VS_FIXEDFILEINFO[0]
         self.assertEqual(fixed.Signature, 0xFEEF04BD)
         self.assertEqual(fixed.StrucVersion, 0x00010000)
-        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (0x00020000, 0x00DA0000))
-        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), (0x00020000, 0x00DA0000))
+        major, minor, patch, tweak = self.version
+        packed = ((major << 16) | minor, (patch << 16) | tweak)
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), packed)
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), packed)
         self.assertEqual(fixed.FileFlagsMask, 0x3F)
         self.assertEqual(fixed.FileFlags, 0)
         self.assertEqual(fixed.FileOS, 0x4)
@@ -107,6 +122,8 @@ class DllImage(unittest.TestCase):
         self.assertEqual(list(entries), STRING_ORDER)
         for key, value in FIXED_STRINGS.items():
             self.assertEqual(entries[key], value, key)
+        for key in ("FileVersion", "ProductVersion"):
+            self.assertEqual(entries[key], ",".join(str(part) for part in self.version), key)
         self.assertRegex(entries["BuildDate"], r"^\w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \w+ \d{4}$")
         for key in ("CompanyName", "LegalCopyright", "ProductName"):
             self.assertTrue(entries[key], key)
@@ -119,4 +136,6 @@ if __name__ == "__main__":
     DllImage.pe = pefile.PE(sys.argv.pop(1))
     with open(sys.argv.pop(1), "rb") as script_file:
         DllImage.script = script_file.read()
+    DllImage.version = tuple(int(part) for part in sys.argv.pop(1).split("."))
+    DllImage.bits = int(sys.argv.pop(1))
     unittest.main(verbosity=2)

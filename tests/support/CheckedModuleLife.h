@@ -59,7 +59,8 @@ inline void StopModuleChecked()
     EXPECT_EQ(g_module->heap.mainHeap, nullptr);
     EXPECT_EQ(g_module->heap.extraHeaps, nullptr);
     for (HANDLE heap : heaps) {
-        if (heap)
+        if (heap) {
             EXPECT_FALSE(checked_module_life::IsProcessHeap(heap)) << "stop destroys the module's heaps";
+        }
     }
 }

@@ -20,6 +20,7 @@
 #include "tests/support/ComApartment.h"
 #include "tests/support/FailureWalk.h"
 #include "tests/support/FakeOuter.h"
+#include "tests/support/ServerBitness.h"
 #include "tests/support/TaskMemoryCount.h"
 #include "tests/survival/FreshServer.h"
 #include "vrllocale.h"
@@ -369,7 +370,8 @@ int PresentScriptItems()
     return present;
 }
 
-const RegistryItem kRegisteredLibrary{std::wstring(L"TypeLib\\") + kLibId + L"\\1.0\\0\\win32", kDefaultValue};
+const RegistryItem kRegisteredLibrary{std::wstring(L"TypeLib\\") + kLibId + L"\\1.0\\0\\" + kTypeLibPlatformKeyW,
+                                      kDefaultValue};
 const RegistryItem kEnrolment{std::wstring(L"CLSID\\") + kClsid + L"\\Implemented Categories\\" + kCatId};
 
 // Nothing of the server, the category apart.
