@@ -13,6 +13,7 @@
 #include "tests/registration/TestArea.h"
 #include "tests/selfreg/SelfRegistrationSupport.h"
 #include "tests/support/ComApartment.h"
+#include "tests/support/ImportPatch.h"
 #include "tests/support/LoadedServer.h"
 #include "tests/support/ServerBitness.h"
 
@@ -230,6 +231,42 @@ TEST_F(SelfRegistration, PerUserInstallationWritesTheUsersClassesOnly)
     EXPECT_EQ(MachineSnapshot(), machine);
     EXPECT_EQ(Regsvr32(L"/u /n /i:user", server), Regsvr32Success);
     RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + ServerKeys[4]).c_str());
+}
+
+namespace {
+// The platform as it was before it registered type libraries per user: the
+// server looks the functions up, and finds nothing.
+FARPROC WINAPI LookUpWithoutPerUserLibraries(HMODULE module, LPCSTR name)
+{
+    const bool byName = HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0;
+    if (byName && (lstrcmpA(name, "RegisterTypeLibForUser") == 0 || lstrcmpA(name, "UnRegisterTypeLibForUser") == 0))
+        return nullptr;
+    return GetProcAddress(module, name);
+}
+}  // namespace
+
+// Where the platform lacks the per-user library functions, the server still
+// loads, and per-user installation fails before it writes anything.
+TEST_F(SelfRegistration, PerUserInstallationFailsCleanlyWithoutThePlatformsPerUserLibraryFunctions)
+{
+    LoadedServer server(BuiltServer());
+    ASSERT_TRUE(server.Loaded());
+    using InstallExport = HRESULT(WINAPI*)(BOOL install, LPCWSTR commandLine);
+    const auto install =
+        reinterpret_cast<InstallExport>(reinterpret_cast<void (*)()>(GetProcAddress(server.Module(), "DllInstall")));
+    ASSERT_NE(install, nullptr);
+    ImportPatch lookup(server.Module(), "kernel32.dll", "GetProcAddress",
+                       reinterpret_cast<const void*>(&LookUpWithoutPerUserLibraries));
+    ASSERT_TRUE(lookup.Active());
+
+    const std::string machine = MachineSnapshot();
+    const std::string user = UserSnapshot();
+    const HRESULT missing = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    EXPECT_EQ(install(TRUE, L"user"), missing);
+    EXPECT_EQ(UserSnapshot(), user) << "a failed per-user installation leaves nothing behind";
+    EXPECT_EQ(install(FALSE, L"user"), missing);
+    EXPECT_EQ(UserSnapshot(), user);
+    EXPECT_EQ(MachineSnapshot(), machine);
 }
 
 // Run in a process of its own: the categories manager must never have been
