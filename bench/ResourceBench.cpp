@@ -15,21 +15,25 @@
 #include "bench/Comparison.h"
 #include "common/Guids.h"
 #include "common/Ownership.h"
+#include "common/ResourceIds.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "vrllocale.h"
 
 namespace {
 
 constexpr int kSetupFailed = 2;
-constexpr LONG kSizeLabelId = 452;
 constexpr SIZE_T kObjectSizedBlock = 16;
 constexpr LCID kLateBoundLocale = LOCALE_USER_DEFAULT;
 constexpr Repetition kRepetition{1000, 60};
 
-constexpr double kEarlyBoundGoal = 1.3;
+// The 64-bit server runs in native Wine, where the goals are tighter, and
+// its creation is measured against the private heap it allocates from.
+constexpr bool kNativeLane = sizeof(void*) == sizeof(ULONG64);
+constexpr double kEarlyBoundGoal = kNativeLane ? 1.10 : 1.3;
 constexpr double kReportedOnly = 0;
-constexpr double kNameCacheGoal = 0.2;
+constexpr double kNameCacheGoal = kNativeLane ? 0.05 : 0.2;
 constexpr double kCreationGoal = 1.5;
+constexpr double kPrivateHeapCreationGoal = kNativeLane ? 1.15 : kReportedOnly;
 
 wchar_t kGetStringName[] = L"GetString";
 
@@ -122,7 +126,7 @@ HRESULT InvokeGetString(IDispatch* dispatch, DISPID getStringId, VARIANT* text)
 {
     VARIANT argument;
     argument.vt = VT_I4;
-    argument.lVal = kSizeLabelId;
+    argument.lVal = SizeLabelTextId;
     DISPPARAMS parameters{&argument, nullptr, 1, 0};
     return dispatch->Invoke(getStringId, IID_NULL, kLateBoundLocale, DISPATCH_METHOD, &parameters, text, nullptr,
                             nullptr);
@@ -139,12 +143,12 @@ bool SameText(BSTR text, const wchar_t* expected, int expectedLength)
 bool AnswersAgree(ServerUnderBench& server)
 {
     const wchar_t* stored = nullptr;
-    const int length = LoadStringW(server.module.Get(), kSizeLabelId, reinterpret_cast<LPWSTR>(&stored), 0);
+    const int length = LoadStringW(server.module.Get(), SizeLabelTextId, reinterpret_cast<LPWSTR>(&stored), 0);
     if (length <= 0)
         return Wrong("the size label is not in the string table");
 
     UniqueBstr early;
-    if (Failed("GetString", server.resources->GetString(kSizeLabelId, early.Put())))
+    if (Failed("GetString", server.resources->GetString(SizeLabelTextId, early.Put())))
         return false;
     if (!SameText(early.Get(), stored, length))
         return Wrong("GetString does not give the stored text");
@@ -199,12 +203,12 @@ int main()
 
     auto earlyBoundGetString = [resources] {
         BSTR text = nullptr;
-        resources->GetString(kSizeLabelId, &text);
+        resources->GetString(SizeLabelTextId, &text);
         SysFreeString(text);
     };
     auto loadStringDirectly = [module] {
         const wchar_t* stored = nullptr;
-        const int length = LoadStringW(module, kSizeLabelId, reinterpret_cast<LPWSTR>(&stored), 0);
+        const int length = LoadStringW(module, SizeLabelTextId, reinterpret_cast<LPWSTR>(&stored), 0);
         SysFreeString(SysAllocStringLen(stored, static_cast<UINT>(length)));
     };
     auto lateBoundGetString = [dispatch, getStringId] {
@@ -248,7 +252,7 @@ int main()
         Compare("HeapAlloc + HeapFree, private heap", privateHeapBlock, "HeapAlloc + HeapFree, process heap", heapBlock,
                 kRepetition, kReportedOnly),
         Compare("CreateInstance + Release", createAndRelease, "HeapAlloc + HeapFree, private heap", privateHeapBlock,
-                kRepetition, kReportedOnly),
+                kRepetition, kPrivateHeapCreationGoal),
     };
     std::printf("Fastest of %d passes of %d calls each, both sides alternating.\n\n", kRepetition.passes,
                 kRepetition.callsPerPass);
