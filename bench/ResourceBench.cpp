@@ -16,6 +16,7 @@
 #include "common/Guids.h"
 #include "common/Ownership.h"
 #include "common/ResourceIds.h"
+#include "tests/support/ComApartment.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "vrllocale.h"
 
@@ -66,20 +67,6 @@ public:
 
 private:
     HANDLE heap_;
-};
-
-class ComInitialization {
-public:
-    ComInitialization() : result_(CoInitialize(nullptr)) {}
-    ~ComInitialization()
-    {
-        if (SUCCEEDED(result_))
-            CoUninitialize();
-    }
-    HRESULT Result() const { return result_; }
-
-private:
-    HRESULT result_;
 };
 
 std::wstring ServerPath()
@@ -175,7 +162,7 @@ bool AnswersAgree(ServerUnderBench& server)
 
 int main()
 {
-    ComInitialization com;
+    ComApartment com;
     if (Failed("CoInitialize", com.Result()))
         return kSetupFailed;
     IsolatedClassesRoot classesRoot;
