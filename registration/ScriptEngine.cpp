@@ -83,7 +83,7 @@ class BodyWalker {
 public:
     BodyWalker(ScriptParser& parser, char* token, HKEY parent, const char* path, ScriptMode mode, KeyPresence presence,
                int depth)
-        : parser_(parser), token_(token), parent_(parent), path_(path), doRegister_(mode == ScriptMode::Register),
+        : parser_(parser), token_(token), parent_(parent), path_(path), mode_(mode),
           absent_(presence == KeyPresence::Absent), depth_(depth)
     {
     }
@@ -109,7 +109,7 @@ private:
             const HRESULT hr = parser_.ReadToken(token_);
             if (FAILED(hr))
                 return hr;
-            if (doRegister_)
+            if (Registering())
                 return isDeleteItem ? RegisterDeleteItem() : RegisterForceRemove();
             // Removal treats both as plain keys; the name after "Delete" is a
             // name whatever it reads, as it is when registering.
@@ -160,6 +160,8 @@ private:
         return SUCCEEDED(hr) ? RefuseBlock() : hr;
     }
 
+    bool Registering() const { return mode_ == ScriptMode::Register; }
+
     // Only a key item may own a block.
     HRESULT RefuseBlock() const { return IsBlockOpener(token_) ? DISP_E_EXCEPTION : S_OK; }
 
@@ -176,7 +178,7 @@ private:
             return hr;
         if (!StartsValueClause(token_))
             return DISP_E_EXCEPTION;
-        if (doRegister_) {
+        if (Registering()) {
             hr = WriteValue(parser_, parent_, valueName, token_);
         } else {
             if (!absent_)
@@ -212,7 +214,7 @@ private:
         if (!IsUsableKeyName(token_))
             return DISP_E_EXCEPTION;
         const bool fits = CopyBoundedName(keyName_, token_, KeyNameCapacity);
-        if (doRegister_)
+        if (Registering())
             return fits ? RegisterKey(existing) : DISP_E_EXCEPTION;
         return UnregisterKey(item, fits ? KeyPresence::MayExist : KeyPresence::Absent);
     }
@@ -287,9 +289,8 @@ private:
     {
         if (depth_ + 1 > MaxNestingDepth)
             return DISP_E_EXCEPTION;
-        const HKEY blockParent = doRegister_ ? current_.Get() : keyParent;
-        const ScriptMode mode = doRegister_ ? ScriptMode::Register : ScriptMode::Unregister;
-        BodyWalker block(parser_, token_, blockParent, keyPath, mode, presence, depth_ + 1);
+        const HKEY blockParent = Registering() ? current_.Get() : keyParent;
+        BodyWalker block(parser_, token_, blockParent, keyPath, mode_, presence, depth_ + 1);
         const HRESULT hr = block.Walk();
         return SUCCEEDED(hr) ? parser_.ReadToken(token_) : hr;
     }
@@ -298,7 +299,7 @@ private:
     char* const token_;
     const HKEY parent_;
     const char* const path_;
-    const bool doRegister_;
+    const ScriptMode mode_;
     const bool absent_;
     const int depth_;
     bool mayDelete_ = true;
