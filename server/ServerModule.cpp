@@ -79,10 +79,9 @@ HRESULT AddTerminationCallback(TerminationCallback callback, DWORD_PTR data)
     return TerminationListAdd(g_module->terminationList, g_module->heap, g_module->typeInfoLock, callback, data);
 }
 
+// A null block is allocated anew, as ModuleHeapRealloc does it.
 void* ModuleRealloc(void* block, SIZE_T size)
 {
     ServerModule* module = g_module;
-    if (!block)
-        return ModuleAlloc(size);
-    return ModuleHeapRealloc(module->heap, block, size);
+    return module ? ModuleHeapRealloc(module->heap, block, size) : nullptr;
 }
