@@ -1,18 +1,24 @@
 // vrlrgs: registers or unregisters a registry script file through the same
-// engine as the server.
+// engine as the server, or records what a server file's registration writes.
 //
 //   vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]
+//   vrlrgs record SERVER-FILE INSTALLED-PATH HELP-DIRECTORY
 //
-// Prints the resulting HRESULT as "hr=XXXXXXXX"; exits 0 on success, 1 on
-// failure and 2 on a bad command line.
+// register and unregister print the resulting HRESULT as "hr=XXXXXXXX".
+// record prints the rows (see RegistrationRecording.h) as UTF-8, or the
+// HRESULT on the error stream. Exits 0 on success, 1 on failure and 2 on a
+// bad command line.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptEngine.h"
 #include "registration/ScriptParser.h"
 #include "server/ServerModule.h"
+#include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
+#include "tools/vrlrgs/RegistrationRecording.h"
 
 namespace {
 
@@ -26,7 +32,9 @@ void WriteOut(HANDLE stream, const char* text)
 
 int Usage()
 {
-    WriteOut(GetStdHandle(STD_ERROR_HANDLE), "usage: vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]\r\n");
+    WriteOut(GetStdHandle(STD_ERROR_HANDLE),
+             "usage: vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]\r\n"
+             "       vrlrgs record SERVER-FILE INSTALLED-PATH HELP-DIRECTORY\r\n");
     return ExitUsage;
 }
 
@@ -104,10 +112,42 @@ bool IsWellFormedPair(const char* argument)
     return false;
 }
 
+// The record command, with its arguments read as UTF-16.
+int Record()
+{
+    constexpr int RecordArgumentCount = 5;
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return ExitFailure;
+    if (count != RecordArgumentCount) {
+        LocalFree(arguments);
+        return Usage();
+    }
+    const RecordingTargets targets{arguments[2], arguments[3], arguments[4]};
+    std::wstring rows;
+    const HRESULT hr = RecordRegistration(targets, rows);
+    LocalFree(arguments);
+    if (FAILED(hr)) {
+        WriteUtf8(L"vrlrgs: recording failed: " + Hex(hr) + L"\r\n", STD_ERROR_HANDLE);
+        return ExitFailure;
+    }
+    WriteUtf8(rows);
+    return ExitSuccess;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && lstrcmpiA(argv[1], "record") == 0) {
+        ModuleStart(nullptr, GetModuleHandleW(nullptr));
+        CoInitialize(nullptr);
+        const int status = Record();
+        CoUninitialize();
+        ModuleStop();
+        return status;
+    }
     if (argc < FirstPairArgument)
         return Usage();
     const bool doRegister = lstrcmpiA(argv[1], "register") == 0;

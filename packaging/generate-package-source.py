@@ -1,0 +1,245 @@
+#!/usr/bin/python3
+"""Writes the installer source of one package: a WiX file for wixl and the
+package's Registry table, made from the rows that `vrlrgs record` printed for
+the server file.
+
+    generate-package-source.py ROWS FLAVOUR VERSION SERVER-FILE OUT-DIR
+
+FLAVOUR is x86 or x64 (per machine) or user (per user, 32-bit). Writes
+OUT-DIR/package.wxs and OUT-DIR/Registry.idt, and prints the package code
+(the summary information's revision) that the package gets.
+
+Every GUID is fixed or derived from fixed ones, so that the same inputs give
+the same package.
+"""
+
+import hashlib
+import sys
+import uuid
+from xml.sax.saxutils import quoteattr
+
+PRODUCT_NAME = "VrlDiscoveryResES"
+MANUFACTURER = "Varnel"
+SERVER_FILE_ID = "ServerFile"
+INSTALL_FOLDER_ID = "INSTALLFOLDER"
+# What the rows hold where the installer puts in the installed file's path and
+# its folder (see scripts/package).
+BOUND_TOKENS = ("[#%s]" % SERVER_FILE_ID, "[%s]" % INSTALL_FOLDER_ID)
+
+# The category's component is shared by every language server of the control:
+# the installer counts its references and keeps the category until the last
+# server that holds it goes. One per registry view and scope.
+CATEGORY_COMPONENTS = {
+    "x86": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E41}",
+    "x64": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E64}",
+    "user": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E55}",
+}
+# The ProgIDs are one key for both registry views, so both per-machine
+# packages hold them through the same 32-bit component.
+PROGID_COMPONENTS = {
+    "x86": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
+    "x64": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
+    "user": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D55}",
+}
+SERVER_COMPONENTS = {
+    "x86": "{D7254B19-6E0A-4C83-9F51-2B8E4A06C386}",
+    "x64": "{D7254B19-6E0A-4C83-9F51-2B8E4A06C364}",
+    "user": "{D7254B19-6E0A-4C83-9F51-2B8E4A06C355}",
+}
+UPGRADE_CODES = {
+    "x86": "{6A1F0D3B-8E25-4B97-A4C6-93D2E7015B86}",
+    "x64": "{6A1F0D3B-8E25-4B97-A4C6-93D2E7015B64}",
+    "user": "{6A1F0D3B-8E25-4B97-A4C6-93D2E7015B55}",
+}
+
+REGISTRY_ROOT_CLASSES = 0
+REGISTRY_ROOT_USER = 1
+USER_CLASSES_KEY = "Software\\Classes\\"
+CATEGORIES_KEY = "component categories\\"
+SERVER_KEYS = ("clsid\\", "typelib\\")
+
+
+class PackageError(Exception):
+    pass
+
+
+def derived_guid(namespace, name):
+    return "{%s}" % str(uuid.uuid5(uuid.UUID(namespace), name)).upper()
+
+
+def read_rows(path):
+    """(kind, key, name, type, data) for every row, in a fixed order."""
+    rows = []
+    with open(path, encoding="utf-8") as stream:
+        for line in stream.read().splitlines():
+            if not line:
+                continue
+            fields = line.split("\t")
+            if fields[0] == "key" and len(fields) == 2:
+                rows.append(("key", fields[1], "", "", ""))
+            elif fields[0] == "value" and len(fields) == 5:
+                rows.append(tuple(fields))
+            else:
+                raise PackageError("not a registration row: %r" % line)
+    if not rows:
+        raise PackageError("no registration rows in %s" % path)
+    return sorted(rows, key=lambda row: (row[1].lower(), row[2].lower()))
+
+
+def escape_formatted(text):
+    """Text for a formatted field: brackets stand for themselves, except in
+    the tokens that the installer is meant to fill in."""
+    out = []
+    index = 0
+    while index < len(text):
+        token = next((t for t in BOUND_TOKENS if text.startswith(t, index)), None)
+        if token:
+            out.append(token)
+            index += len(token)
+            continue
+        char = text[index]
+        out.append("[\\%s]" % char if char in "[]" else char)
+        index += 1
+    return "".join(out)
+
+
+def registry_value(kind, type_name, data, key):
+    """The Registry table's Name-independent Value column for a row."""
+    if kind == "key":
+        return None
+    if type_name == "sz":
+        if data == "":
+            raise PackageError("an empty text cannot be told from no value in a package: %s" % key)
+        value = escape_formatted(data)
+        return "#" + value if value.startswith("#") else value
+    if type_name == "dword":
+        return "#" + data
+    if type_name == "binary":
+        return "#x" + data
+    raise PackageError("a value of type %s cannot go into a package: %s" % (type_name, key))
+
+
+def component_of(key):
+    lowered = key.lower()
+    if lowered.startswith(CATEGORIES_KEY):
+        return "CategoryComponent"
+    if lowered.startswith(SERVER_KEYS):
+        return "ServerComponent"
+    return "ProgIdComponent"
+
+
+def registry_table(rows, flavour):
+    lines = [
+        "Registry\tRoot\tKey\tName\tValue\tComponent_",
+        "s72\ti2\tl255\tL255\tL0\ts72",
+        "Registry\tRegistry",
+    ]
+    key_rows = {}
+    for kind, key, name, type_name, data in rows:
+        value = registry_value(kind, type_name, data, key)
+        # A key that holds nothing is made on install and goes on removal.
+        column_name = "*" if kind == "key" else name
+        root = REGISTRY_ROOT_USER if flavour == "user" else REGISTRY_ROOT_CLASSES
+        full_key = USER_CLASSES_KEY + key if flavour == "user" else key
+        fields = [full_key, column_name, value or ""]
+        for field in fields:
+            if any(ord(c) < 0x20 or ord(c) > 0x7E for c in field):
+                raise PackageError("only printable ASCII can go into the Registry table: %r" % field)
+        row_id = "reg" + hashlib.sha1(("%d\t%s\t%s" % (root, full_key.lower(), column_name.lower())).encode()).hexdigest()[:24].upper()
+        key_rows.setdefault(component_of(key), row_id)
+        lines.append("\t".join([row_id, str(root)] + fields + [component_of(key)]))
+    return "\r\n".join(lines) + "\r\n", key_rows
+
+
+def category_key_path(rows):
+    for kind, key, name, _, _ in rows:
+        if kind == "value" and component_of(key) == "CategoryComponent":
+            return key, name
+    raise PackageError("the rows hold no category")
+
+
+def wix_source(flavour, version, server_file, rows):
+    upgrade_code = UPGRADE_CODES[flavour]
+    product_code = derived_guid(upgrade_code[1:-1], version)
+    win64 = flavour == "x64"
+    per_user = flavour == "user"
+    scope = "perUser" if per_user else "perMachine"
+    platform = ' Platform="x64"' if win64 else ""
+    component_win64 = ' Win64="yes"' if win64 else ""
+    if per_user:
+        folders = ('<Directory Id="LocalAppDataFolder"><Directory Id="ProgramsFolderOfUser" Name="Programs">'
+                   '<Directory Id="%s" Name="%s">' % (INSTALL_FOLDER_ID, PRODUCT_NAME), "</Directory></Directory></Directory>")
+    else:
+        base = "ProgramFiles64Folder" if win64 else "ProgramFilesFolder"
+        folders = ('<Directory Id="%s"><Directory Id="%s" Name="%s">' % (base, INSTALL_FOLDER_ID, PRODUCT_NAME),
+                   "</Directory></Directory>")
+    category_root = "HKCU" if per_user else "HKCR"
+    category_key, category_name = category_key_path(rows)
+    if per_user:
+        category_key = USER_CLASSES_KEY + category_key
+    category_value = next(data for kind, key, name, _, data in rows
+                          if kind == "value" and component_of(key) == "CategoryComponent" and name == category_name)
+    scope_word = "per user" if per_user else "per machine, %s" % ("64-bit" if win64 else "32-bit")
+    return f"""<?xml version="1.0" encoding="utf-8"?>
+<!-- Made by packaging/generate-package-source.py; the Registry table comes
+     from the server's own registration, recorded. -->
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{product_code}" Name="{PRODUCT_NAME} ({scope_word})" Language="1033" Version="{version}"
+           Manufacturer="{MANUFACTURER}" UpgradeCode="{upgrade_code}">
+    <Package InstallerVersion="500" Compressed="yes" InstallScope="{scope}"{platform}
+             Description="The Spanish language server of the instrument-discovery control"/>
+    <MajorUpgrade DowngradeErrorMessage="A later version of {PRODUCT_NAME} is already installed; remove it first to install this one."/>
+    <Media Id="1" Cabinet="server.cab" EmbedCab="yes"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      {folders[0]}
+          <Component Id="ServerComponent" Guid="{SERVER_COMPONENTS[flavour]}"{component_win64}>
+            <File Id="{SERVER_FILE_ID}" Name="{PRODUCT_NAME}.dll" Source={quoteattr(server_file)} KeyPath="yes"/>
+          </Component>
+          <Component Id="ProgIdComponent" Guid="{PROGID_COMPONENTS[flavour]}">
+            <RegistryValue Id="ProgIdKeyPath" Root="{category_root}" Key="{USER_CLASSES_KEY if per_user else ''}{PRODUCT_NAME}.SpanishResources" Type="string" Value="placeholder" KeyPath="yes"/>
+          </Component>
+          <Component Id="CategoryComponent" Guid="{CATEGORY_COMPONENTS[flavour]}"{component_win64}>
+            <RegistryValue Id="CategoryKeyPath" Root="{category_root}" Key={quoteattr(category_key)} Name={quoteattr(category_name)}
+                           Type="string" Value={quoteattr(category_value)} KeyPath="yes"/>
+          </Component>
+      {folders[1]}
+    </Directory>
+    <Feature Id="Server" Level="1" Title="{PRODUCT_NAME}">
+      <ComponentRef Id="ServerComponent"/>
+      <ComponentRef Id="ProgIdComponent"/>
+      <ComponentRef Id="CategoryComponent"/>
+    </Feature>
+  </Product>
+</Wix>
+"""
+
+
+def main(argv):
+    if len(argv) != 6 or argv[2] not in UPGRADE_CODES:
+        sys.stderr.write(__doc__)
+        return 2
+    rows_path, flavour, version, server_file, out_dir = argv[1:]
+    try:
+        rows = read_rows(rows_path)
+        table, key_rows = registry_table(rows, flavour)
+        source = wix_source(flavour, version, server_file, rows)
+    except PackageError as error:
+        sys.stderr.write("generate-package-source: %s\n" % error)
+        return 1
+    # The components' key paths name rows of the recorded table; wixl's own
+    # placeholder rows are replaced by it.
+    source = source.replace('Id="ProgIdKeyPath"', 'Id="%s"' % key_rows["ProgIdComponent"])
+    source = source.replace('Id="CategoryKeyPath"', 'Id="%s"' % key_rows["CategoryComponent"])
+    with open(out_dir + "/package.wxs", "w", encoding="utf-8") as stream:
+        stream.write(source)
+    with open(out_dir + "/Registry.idt", "w", encoding="ascii", newline="") as stream:
+        stream.write(table)
+    digest = hashlib.sha256(source.encode() + table.encode())
+    with open(server_file, "rb") as stream:
+        digest.update(stream.read())
+    print(derived_guid(UPGRADE_CODES[flavour][1:-1], "package " + digest.hexdigest()))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,224 @@
+#include "tools/vrlrgs/RegistrationRecording.h"
+
+#include <oleauto.h>
+
+#include "common/Guids.h"
+#include "common/LocalizationCategory.h"
+#include "common/Ownership.h"
+#include "common/ResourceIds.h"
+#include "registration/EscapeQuotes.h"
+#include "registration/ModuleScript.h"
+#include "registration/OwnedKey.h"
+#include "registration/ReplacementMap.h"
+#include "registration/ServerRegistration.h"
+#include "registration/Win32Result.h"
+
+namespace {
+
+inline constexpr wchar_t ScratchKeyName[] = L"Software\\VrlDiscoveryResES registration recording";
+inline constexpr wchar_t CategoriesKeyName[] = L"Component Categories\\";
+constexpr wchar_t Separator = L'\t';
+
+std::wstring GuidText(REFGUID guid)
+{
+    wchar_t text[GuidTextCapacity];
+    StringFromGUID2(guid, text, GuidTextCapacity);
+    return text;
+}
+
+// The classes root of this process, redirected to a key for as long as the
+// redirection lives.
+class RedirectedClassesRoot {
+public:
+    RedirectedClassesRoot(const RedirectedClassesRoot&) = delete;
+    RedirectedClassesRoot& operator=(const RedirectedClassesRoot&) = delete;
+    RedirectedClassesRoot() = default;
+    ~RedirectedClassesRoot()
+    {
+        if (redirected_)
+            RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    }
+
+    HRESULT To(HKEY key)
+    {
+        const HRESULT hr = FromWin32Status(RegOverridePredefKey(HKEY_CLASSES_ROOT, key));
+        redirected_ = SUCCEEDED(hr);
+        return hr;
+    }
+
+private:
+    bool redirected_ = false;
+};
+
+HRESULT WriteKeyValue(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text)
+{
+    HKEY created = nullptr;
+    HRESULT hr = FromWin32Status(
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr));
+    if (FAILED(hr))
+        return hr;
+    OwnedKey key;
+    key.Adopt(created);
+    if (!text)
+        return S_OK;
+    const DWORD bytes = static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(wchar_t));
+    return FromWin32Status(RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes));
+}
+
+// What the categories manager writes for the category and the enrolment; it
+// does not follow the redirection, so the rows are written here.
+HRESULT WriteCategoryRows(HKEY root)
+{
+    const std::wstring clsid = GuidText(CLSID_VrlDiscoverySpanishResources);
+    const std::wstring catid = GuidText(LocalizationCategory::catid);
+    const HRESULT hr = WriteKeyValue(root, CategoriesKeyName + catid, LocalizationCategory::descriptionValueName.text,
+                                     LocalizationCategory::description);
+    if (FAILED(hr))
+        return hr;
+    return WriteKeyValue(root, ClassesKeyName + clsid + L"\\" + ImplementedCategoriesKeyName + L"\\" + catid,
+                         nullptr, nullptr);
+}
+
+HRESULT WriteTypeLibRows(const RecordingTargets& targets)
+{
+    ComRef<ITypeLib> library;
+    const HRESULT hr = LoadTypeLibEx(targets.serverFile, REGKIND_NONE, library.Put());
+    if (FAILED(hr))
+        return hr;
+    return RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(targets.installedPath),
+                           const_cast<OLECHAR*>(targets.helpDirectory));
+}
+
+HRESULT WriteScriptRows(const RecordingTargets& targets)
+{
+    std::wstring escaped(2 * lstrlenW(targets.installedPath) + 1, L'\0');
+    EscapeQuotes(escaped.data(), targets.installedPath);
+    ReplacementMap map;
+    const HRESULT hr = map.Insert(ModulePairName, escaped.c_str());
+    if (FAILED(hr))
+        return hr;
+    return RegisterResourceScript(map, targets.serverFile, ServerScriptResourceId, ScriptResourceType);
+}
+
+bool IsPlainText(const std::wstring& text)
+{
+    for (const wchar_t unit : text) {
+        if (unit < L' ')
+            return false;
+    }
+    return true;
+}
+
+// The data of one value as a row shows it; false for a type that rows cannot
+// carry, or for control characters in a text.
+bool FormatData(DWORD type, const BYTE* data, DWORD size, std::wstring& typeName, std::wstring& text)
+{
+    switch (type) {
+    case REG_SZ: {
+        text.assign(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t));
+        while (!text.empty() && text.back() == L'\0')
+            text.pop_back();
+        typeName = L"sz";
+        return IsPlainText(text);
+    }
+    case REG_DWORD: {
+        DWORD number = 0;
+        if (size != sizeof number)
+            return false;
+        CopyMemory(&number, data, sizeof number);
+        typeName = L"dword";
+        text = std::to_wstring(number);
+        return true;
+    }
+    case REG_BINARY: {
+        constexpr wchar_t Digits[] = L"0123456789ABCDEF";
+        constexpr int HighNibbleShift = 4;
+        constexpr BYTE NibbleMask = 0xF;
+        typeName = L"binary";
+        text.clear();
+        for (DWORD i = 0; i < size; ++i) {
+            text += Digits[data[i] >> HighNibbleShift];
+            text += Digits[data[i] & NibbleMask];
+        }
+        return true;
+    }
+    default: return false;
+    }
+}
+
+HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
+{
+    DWORD subkeys = 0, values = 0, longestSubkey = 0, longestName = 0, largestData = 0;
+    HRESULT hr = FromWin32Status(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr,
+                                                  &values, &longestName, &largestData, nullptr, nullptr));
+    if (FAILED(hr))
+        return hr;
+    if (subkeys == 0 && values == 0)
+        rows += L"key" + std::wstring(1, Separator) + path + L"\n";
+
+    std::wstring name(longestName + 1, L'\0');
+    std::basic_string<BYTE> data(largestData + sizeof(wchar_t), 0);
+    for (DWORD index = 0; index < values; ++index) {
+        DWORD nameLength = longestName + 1, type = 0, size = largestData;
+        hr = FromWin32Status(RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size));
+        if (FAILED(hr))
+            return hr;
+        std::wstring typeName, text;
+        const std::wstring valueName(name.c_str(), nameLength);
+        if (!FormatData(type, data.data(), size, typeName, text) || !IsPlainText(valueName))
+            return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+        rows += L"value" + std::wstring(1, Separator) + path + Separator + valueName + Separator + typeName +
+            Separator + text + L"\n";
+    }
+
+    std::wstring subkey(longestSubkey + 1, L'\0');
+    for (DWORD index = 0; index < subkeys; ++index) {
+        DWORD length = longestSubkey + 1;
+        hr = FromWin32Status(RegEnumKeyExW(key, index, subkey.data(), &length, nullptr, nullptr, nullptr, nullptr));
+        if (FAILED(hr))
+            return hr;
+        const std::wstring child(subkey.c_str(), length);
+        OwnedKey opened;
+        hr = FromWin32Status(opened.OpenInto(key, child.c_str(), KEY_READ));
+        if (SUCCEEDED(hr))
+            hr = DumpKey(opened.Get(), path.empty() ? child : path + L"\\" + child, rows);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT RecordInto(HKEY scratch, const RecordingTargets& targets)
+{
+    RedirectedClassesRoot classesRoot;
+    HRESULT hr = classesRoot.To(scratch);
+    if (SUCCEEDED(hr))
+        hr = WriteScriptRows(targets);
+    if (SUCCEEDED(hr))
+        hr = WriteTypeLibRows(targets);
+    if (SUCCEEDED(hr))
+        hr = WriteCategoryRows(scratch);
+    return hr;
+}
+
+}  // namespace
+
+HRESULT RecordRegistration(const RecordingTargets& targets, std::wstring& rows)
+{
+    rows.clear();
+    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
+    HKEY created = nullptr;
+    HRESULT hr = FromWin32Status(RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKeyName, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &created, nullptr));
+    if (FAILED(hr))
+        return hr;
+    {
+        OwnedKey scratch;
+        scratch.Adopt(created);
+        hr = RecordInto(scratch.Get(), targets);
+        if (SUCCEEDED(hr))
+            hr = DumpKey(scratch.Get(), std::wstring(), rows);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
+    return hr;
+}
