@@ -22,6 +22,8 @@ readonly password='vrl-Sign pass ñ 7Qx'
 readonly wrong_password='not-the-password'
 readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
 readonly certificate_days=2
+# Nothing listens on the discard port here: the connection is refused at once.
+readonly no_server=http://127.0.0.1:9/
 readonly signed_files=(VrlDiscoveryResES.dll x64/VrlDiscoveryResES.dll
   VrlDiscoveryResES-*.msi)
 
@@ -69,21 +71,22 @@ exec "$real_osslsigncode" "\$@"
 SHIM
 chmod +x "$work/shim/osslsigncode"
 
-# package PASSWORD CERTIFICATE OUT: scripts/package --sign; output in $work/package.log.
+# package PASSWORD CERTIFICATE OUT [ARG...]: scripts/package --sign; output
+# in $work/package.log.
 package() {
   VRL_SIGN_PASSWORD=$1 PATH="$work/shim:$PATH" "$VRL_SOURCE/scripts/package" --no-build \
-    --build32 "$build32" --build64 "$build64" --sign "$2" --out "$3" >"$work/package.log" 2>&1
+    --build32 "$build32" --build64 "$build64" --sign "$2" --out "$3" "${@:4}" >"$work/package.log" 2>&1
 }
 listing() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum); }
 
 # A failed signing names its cause and leaves the output folder untouched.
-check_refused() { # NAME PASSWORD CERTIFICATE CAUSE
+check_refused() { # NAME PASSWORD CERTIFICATE CAUSE [ARG...]
   local name=$1 out=$work/kept
   mkdir -p "$out/x64"
   echo "an earlier package" >"$out/SHA256SUMS"
   echo "an earlier server" >"$out/x64/VrlDiscoveryResES.dll"
   listing "$out" >"$work/before"
-  if package "$2" "$3" "$out"; then
+  if package "$2" "$3" "$out" "${@:5}"; then
     fail "$name: scripts/package succeeded"
   fi
   grep -qF "package: cannot sign VrlDiscoveryResES.dll with $3" "$work/package.log" \
@@ -96,6 +99,8 @@ check_refused() { # NAME PASSWORD CERTIFICATE CAUSE
 check_refused "wrong password" "$wrong_password" "$work/signer.pfx" "wrong password"
 printf 'not a certificate\n' >"$work/text.pfx"
 check_refused "not a certificate" "$password" "$work/text.pfx" "not a PKCS#12 certificate"
+check_refused "no time-stamp server" "$password" "$work/signer.pfx" "no time stamp from $no_server" \
+  --timestamp "$no_server"
 
 dist=$work/dist
 package "$password" "$work/signer.pfx" "$dist" || { fail "signed packaging failed: $(cat "$work/package.log")"; exit; }
@@ -131,7 +136,8 @@ discover() {
 }
 check_signed_server_works() {
   local dll
-  dll=Z:$(printf '%s' "$dist/x64/VrlDiscoveryResES.dll" | tr / '\\')
+  dll=$dist/x64/VrlDiscoveryResES.dll
+  dll=Z:${dll//\//\\}
   wine regsvr32 /s "$dll" || fail "regsvr32 of the signed 64-bit server failed (exit code $?)"
   discover registered
   grep -qxF "$clsid" "$work/registered.out" || fail "vrl-discover does not find the signed server"
