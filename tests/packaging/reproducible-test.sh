@@ -25,13 +25,44 @@ work=$(mktemp -d "$PWD/reproducible.XXXXXX") || exit 1
 export VRL_WINE64_HOME=$work/wine64
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+rebuilding=
 finish() {
+  [ -n "$rebuilding" ] && wait "$rebuilding"
   "$VRL_SOURCE/scripts/wine64" --end
   [ "$failures" -eq 0 ] && { rm -rf "$work"; echo "reproducible: PASS"; }
   exit "$failures"
 }
 trap finish EXIT
 trap 'fail "interrupted"; exit' INT TERM
+
+# The time that a server was built with, from its version block.
+build_time() { # DLL
+  /usr/bin/python3 - "$1" <<'PY'
+import sys, pefile
+pe = pefile.PE(sys.argv[1], fast_load=True)
+pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+for info in pe.FileInfo[0]:
+    for table in getattr(info, "StringTable", []):
+        if b"BuildDate" in table.entries:
+            print(table.entries[b"BuildDate"].decode())
+            sys.exit(0)
+sys.exit("no BuildDate in the version block")
+PY
+}
+# The 64-bit server built again, at the same time, from a copy of the sources
+# in another folder: in the background, while the packages are made, since
+# those mostly wait on Wine.
+readonly copy=$work/second-source
+rebuild() { # EPOCH
+  mkdir -p "$copy" && git -C "$VRL_SOURCE" ls-files -z | (cd "$VRL_SOURCE" && xargs -0 cp --parents -t "$copy") &&
+    cd "$copy" && export SOURCE_DATE_EPOCH=$1 &&
+    cmake --preset win64 -B "$copy/build" && cmake --build "$copy/build" --target VrlDiscoveryResES
+}
+stamp=$(build_time "$build64/bin/$server") || { fail "cannot read the 64-bit server's build time"; exit; }
+epoch=$(date -u -d "$stamp" +%s) || { fail "not a time: $stamp"; exit; }
+rebuild_started=$SECONDS
+rebuild "$epoch" >"$work/rebuild.log" 2>&1 &
+rebuilding=$!
 
 # package FROM-DIR OUT: scripts/package run from FROM-DIR.
 package() {
@@ -77,32 +108,12 @@ check_dist() {
     || fail "SHA256SUMS does not list exactly the files of the folder"
 }
 
-# The time that the first server was built with, from its version block.
-build_time() { # DLL
-  /usr/bin/python3 - "$1" <<'PY'
-import sys, pefile
-pe = pefile.PE(sys.argv[1], fast_load=True)
-pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-for info in pe.FileInfo[0]:
-    for table in getattr(info, "StringTable", []):
-        if b"BuildDate" in table.entries:
-            print(table.entries[b"BuildDate"].decode())
-            sys.exit(0)
-sys.exit("no BuildDate in the version block")
-PY
-}
 check_server_rebuilt() {
-  local copy=$work/second-source stamp epoch started
-  stamp=$(build_time "$first/x64/$server") || { fail "cannot read the 64-bit server's build time"; return; }
-  epoch=$(date -u -d "$stamp" +%s) || { fail "not a time: $stamp"; return; }
-  mkdir -p "$copy"
-  git -C "$VRL_SOURCE" ls-files -z | (cd "$VRL_SOURCE" && xargs -0 cp --parents -t "$copy") \
-    || { fail "cannot copy the sources"; return; }
-  started=$SECONDS
-  (cd "$copy" && export SOURCE_DATE_EPOCH=$epoch &&
-    cmake --preset win64 -B "$copy/build" && cmake --build "$copy/build" --target VrlDiscoveryResES) \
-    >"$work/rebuild.log" 2>&1 || { fail "the second build failed: $(tail -n 20 "$work/rebuild.log")"; return; }
-  echo "rebuilt the 64-bit server from a copy of the sources in $((SECONDS - started)) s"
+  local status=0
+  wait "$rebuilding" || status=$?
+  rebuilding=
+  [ $status -eq 0 ] || { fail "the second build failed: $(tail -n 20 "$work/rebuild.log")"; return; }
+  echo "rebuilt the 64-bit server from a copy of the sources in $((SECONDS - rebuild_started)) s"
   cmp "$copy/build/bin/$server" "$first/x64/$server" \
     || fail "the 64-bit server built from $copy differs from the packaged one (built at $stamp)"
 }
