@@ -3,8 +3,9 @@
 # writes verifies against that authority (and not against another one), the
 # packages carry the signed servers, and the signed 64-bit server still
 # registers, is discovered and unregisters in this host's 64-bit Wine. A wrong
-# password and a file that is no certificate fail clearly and leave the output
-# folder as it was; the password is never on a command line or in the output.
+# password, a file that is no certificate and a time-stamp server that does
+# not answer each fail naming the cause, and leave the output folder as it
+# was; the password is never on osslsigncode's command line or in the output.
 #
 #   signing-test.sh BUILD32-DIR BUILD64-DIR
 #
