@@ -34,6 +34,7 @@ wine() { "$VRL_SOURCE/scripts/wine64" -- "$@"; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 finish() {
+  [ -f "$work/guest/qemu.pid" ] && kill "$(cat "$work/guest/qemu.pid")" 2>/dev/null
   "$VRL_SOURCE/scripts/wine64" --end
   [ "$failures" -eq 0 ] && { rm -rf "$work"; echo "signing: PASS"; }
   exit "$failures"
@@ -72,10 +73,21 @@ exec "$real_osslsigncode" "\$@"
 SHIM
 chmod +x "$work/shim/osslsigncode"
 
+# A guest that another run is still booting, played by a stand-in process:
+# scripts/package --no-build starts no guest, so it must stop none either.
+guest=$work/guest
+mkdir -p "$guest/jobs"
+sleep 600 >/dev/null 2>&1 &
+echo $! >"$guest/qemu.pid"
+check_guest_left_alone() {
+  { [ ! -e "$guest/jobs/stop" ] && kill -0 "$(cat "$guest/qemu.pid")" 2>/dev/null; } \
+    || fail "scripts/package --no-build stopped a guest that it did not start"
+}
+
 # package PASSWORD CERTIFICATE OUT [ARG...]: scripts/package --sign; output
 # in $work/package.log.
 package() {
-  VRL_SIGN_PASSWORD=$1 PATH="$work/shim:$PATH" "$VRL_SOURCE/scripts/package" --no-build \
+  VRL_WINEVM_STATE=$guest VRL_SIGN_PASSWORD=$1 PATH="$work/shim:$PATH" "$VRL_SOURCE/scripts/package" --no-build \
     --build32 "$build32" --build64 "$build64" --sign "$2" --out "$3" "${@:4}" >"$work/package.log" 2>&1
 }
 listing() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum); }
@@ -148,6 +160,7 @@ check_signed_server_works() {
   discover unregistered
   grep -qF "$clsid" "$work/unregistered.out" && fail "the signed server is still found after regsvr32 /u"
 }
+check_guest_left_alone
 check_signatures
 check_packaged_servers
 check_signed_server_works
