@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# scripts/package --sign with a throwaway certificate authority: every file it
+# writes verifies against that authority (and not against another one), the
+# packages carry the signed servers, and the signed 64-bit server still
+# registers, is discovered and unregisters in this host's 64-bit Wine. A wrong
+# password, a file that is no certificate and a time-stamp server that does
+# not answer each fail naming the cause, and leave the output folder as it
+# was; the password is never on osslsigncode's command line or in the output.
+#
+#   signing-test.sh BUILD32-DIR BUILD64-DIR
+#
+# Runs on the host only: the registration is recorded, and the server tried,
+# in a 64-bit Wine prefix of this test's own, ended at the end.
+set -uo pipefail
+: "${VRL_SOURCE:?}"
+[ $# -eq 2 ] || { echo "usage: signing-test.sh BUILD32-DIR BUILD64-DIR" >&2; exit 2; }
+build32=$1 build64=$2
+for tool in openssl osslsigncode msiinfo msiextract faketime; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing; run scripts/bootstrap"; exit 1; }
+done
+
+readonly password='vrl-Sign pass ñ 7Qx'
+readonly wrong_password='not-the-password'
+readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
+readonly certificate_days=2
+# Nothing listens on the discard port here: the connection is refused at once.
+readonly no_server=http://127.0.0.1:9/
+readonly signed_files=(VrlDiscoveryResES.dll x64/VrlDiscoveryResES.dll
+  VrlDiscoveryResES-*.msi)
+
+work=$(mktemp -d "$PWD/signing.XXXXXX") || exit 1
+export VRL_WINE64_HOME=$work/wine64
+wine() { "$VRL_SOURCE/scripts/wine64" -- "$@"; }
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+finish() {
+  [ -f "$work/guest/qemu.pid" ] && kill "$(cat "$work/guest/qemu.pid")" 2>/dev/null
+  "$VRL_SOURCE/scripts/wine64" --end
+  [ "$failures" -eq 0 ] && { rm -rf "$work"; echo "signing: PASS"; }
+  exit "$failures"
+}
+trap finish EXIT
+trap 'fail "interrupted"; exit' INT TERM
+
+# A root authority, a code-signing certificate it issued, in a PKCS#12 file
+# with a password; and an unrelated root of the same name.
+make_authority() { # NAME
+  openssl req -x509 -newkey rsa:2048 -nodes -days $certificate_days -subj "/CN=VRL Test Root" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+    -keyout "$work/$1.key" -out "$work/$1.pem" 2>/dev/null
+}
+make_certificates() {
+  make_authority ca && make_authority other-ca || return 1
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=VRL Test Signer" \
+    -keyout "$work/signer.key" -out "$work/signer.csr" 2>/dev/null || return 1
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+    >"$work/signer.ext"
+  openssl x509 -req -days $certificate_days -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
+    -CAcreateserial -extfile "$work/signer.ext" -out "$work/signer.pem" 2>/dev/null || return 1
+  openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -certfile "$work/ca.pem" \
+    -passout file:<(printf '%s' "$password") -out "$work/signer.pfx"
+}
+make_certificates || { fail "cannot make the test certificates"; exit; }
+
+# osslsigncode by way of a stand-in that logs its arguments, so that the
+# password can be looked for on every command line it was given.
+real_osslsigncode=$(command -v osslsigncode)
+mkdir -p "$work/shim"
+cat >"$work/shim/osslsigncode" <<SHIM
+#!/usr/bin/env bash
+printf '%s\n' "\$*" >>"$work/osslsigncode.args"
+exec "$real_osslsigncode" "\$@"
+SHIM
+chmod +x "$work/shim/osslsigncode"
+
+# A guest that another run is still booting, played by a stand-in process:
+# scripts/package --no-build starts no guest, so it must stop none either.
+guest=$work/guest
+mkdir -p "$guest/jobs"
+sleep 600 >/dev/null 2>&1 &
+echo $! >"$guest/qemu.pid"
+check_guest_left_alone() {
+  { [ ! -e "$guest/jobs/stop" ] && kill -0 "$(cat "$guest/qemu.pid")" 2>/dev/null; } \
+    || fail "scripts/package --no-build stopped a guest that it did not start"
+}
+
+# package PASSWORD CERTIFICATE OUT [ARG...]: scripts/package --sign; output
+# in $work/package.log.
+package() {
+  VRL_WINEVM_STATE=$guest VRL_SIGN_PASSWORD=$1 PATH="$work/shim:$PATH" "$VRL_SOURCE/scripts/package" --no-build \
+    --build32 "$build32" --build64 "$build64" --sign "$2" --out "$3" "${@:4}" >"$work/package.log" 2>&1
+}
+listing() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum); }
+
+# A failed signing names its cause and leaves the output folder untouched.
+check_refused() { # NAME PASSWORD CERTIFICATE CAUSE [ARG...]
+  local name=$1 out=$work/kept
+  mkdir -p "$out/x64"
+  echo "an earlier package" >"$out/SHA256SUMS"
+  echo "an earlier server" >"$out/x64/VrlDiscoveryResES.dll"
+  listing "$out" >"$work/before"
+  if package "$2" "$3" "$out" "${@:5}"; then
+    fail "$name: scripts/package succeeded"
+  fi
+  grep -qF "package: cannot sign VrlDiscoveryResES.dll with $3" "$work/package.log" \
+    || fail "$name: no message naming the certificate: $(tail -n 3 "$work/package.log")"
+  grep -qiF "$4" "$work/package.log" || fail "$name: the message does not say '$4'"
+  listing "$out" | cmp -s - "$work/before" || fail "$name: the output folder changed"
+  compgen -G "$out.partial.*" >/dev/null && fail "$name: partial folders left: $(echo "$out".partial.*)"
+  rm -rf "$out"
+}
+check_refused "wrong password" "$wrong_password" "$work/signer.pfx" "wrong password"
+printf 'not a certificate\n' >"$work/text.pfx"
+check_refused "not a certificate" "$password" "$work/text.pfx" "not a PKCS#12 certificate"
+check_refused "no time-stamp server" "$password" "$work/signer.pfx" "no time stamp from $no_server" \
+  --timestamp "$no_server"
+
+dist=$work/dist
+package "$password" "$work/signer.pfx" "$dist" || { fail "signed packaging failed: $(cat "$work/package.log")"; exit; }
+grep -qF -- "$password" "$work/osslsigncode.args" && fail "the password is on osslsigncode's command line"
+grep -qF -- "$password" "$work/package.log" && fail "the password is in scripts/package's output"
+
+check_signatures() {
+  local pattern file
+  for pattern in "${signed_files[@]}"; do
+    for file in "$dist"/$pattern; do
+      osslsigncode verify -CAfile "$work/ca.pem" -in "$file" >"$work/verify.log" 2>&1 \
+        || fail "$file: signature does not verify: $(grep -i -m 3 'error\|fail' "$work/verify.log")"
+    done
+  done
+  # The same check must be able to fail: another root does not vouch for it.
+  osslsigncode verify -CAfile "$work/other-ca.pem" -in "$dist/x64/VrlDiscoveryResES.dll" >/dev/null 2>&1 \
+    && fail "the signature verifies against an unrelated root"
+}
+# Each package installs the signed server, not the unsigned build.
+check_packaged_servers() {
+  local package server
+  for package in "$dist"/VrlDiscoveryResES-*.msi; do
+    rm -rf "$work/extract" && mkdir "$work/extract"
+    msiextract -C "$work/extract" "$package" >/dev/null || { fail "$package: cannot extract"; continue; }
+    server=$(find "$work/extract" -name VrlDiscoveryResES.dll -print -quit)
+    cmp -s "$server" "$dist/VrlDiscoveryResES.dll" || cmp -s "$server" "$dist/x64/VrlDiscoveryResES.dll" \
+      || fail "$package: does not carry a signed server"
+  done
+}
+# discover NAME: vrl-discover's output in $work/NAME.out, CRs dropped.
+discover() {
+  wine "$build64/bin/vrl-discover.exe" | tr -d '\r' >"$work/$1.out"
+}
+check_signed_server_works() {
+  local dll
+  dll=$dist/x64/VrlDiscoveryResES.dll
+  dll=Z:${dll//\//\\}
+  wine regsvr32 /s "$dll" || fail "regsvr32 of the signed 64-bit server failed (exit code $?)"
+  discover registered
+  grep -qxF "$clsid" "$work/registered.out" || fail "vrl-discover does not find the signed server"
+  grep -qxF "  Server file:   $dll" "$work/registered.out" || fail "vrl-discover: another server file"
+  grep -qxF '  Language:      "Spanish"' "$work/registered.out" || fail "vrl-discover: the server does not answer"
+  wine regsvr32 /s /u "$dll" || fail "regsvr32 /u of the signed 64-bit server failed (exit code $?)"
+  discover unregistered
+  grep -qF "$clsid" "$work/unregistered.out" && fail "the signed server is still found after regsvr32 /u"
+}
+check_guest_left_alone
+check_signatures
+check_packaged_servers
+check_signed_server_works
