@@ -45,10 +45,35 @@ readonly downgrade_message='A later version of VrlDiscoveryResES is already inst
 
 work=$(mktemp -d "$PWD/install.XXXXXX") || exit 1
 win_work=$(windows_path "$work")
+# scripts/package records in a 64-bit Wine prefix of this test's own.
+export VRL_WINE64_HOME=$work/wine64
 lock_prefix
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+w() { windows_path "$1"; }
+
+cleanup() {
+  "$VRL_SOURCE/scripts/wine64" --end >/dev/null 2>&1
+  # Whatever the session left installed, in any order; quietly.
+  local package
+  [ -f "$work/session.cmd" ] || { rm -rf "$work"; return; }
+  printf '%s\r\n' "@echo off" \
+    "regsvr32 /s /u \"$dll32\"" \
+    "\"$registrar\" unregister \"$sibling\" > nul" >"$work/cleanup.cmd"
+  for package in "$machine_msi" "$next_msi" "$work/second.msi" "$user_msi"; do
+    printf '%s\r\n' "start /wait msiexec /x \"$(w "$package")\" /qn" >>"$work/cleanup.cmd"
+  done
+  wine cmd /c "$(w "$work/cleanup.cmd")" >/dev/null 2>&1
+  rm -rf "$work"
+}
+finish() {
+  cleanup
+  [ "$failures" -eq 0 ] && echo "install: PASS"
+  exit "$failures"
+}
+trap finish EXIT
+trap 'fail "interrupted"; exit' INT TERM
 
 # --- The packages ------------------------------------------------------------
 make_packages() {
@@ -102,7 +127,6 @@ EOF
 wixl -o "$work/second.msi" "$work/second.wxs" 2>"$work/second.log" || { cat "$work/second.log"; fail "wixl (second server)"; exit 1; }
 
 # --- The session -----------------------------------------------------------
-w() { windows_path "$1"; }
 dll32=$(w "$build32/bin/$server_name")
 discover=$(w "$build32/bin/vrl-discover.exe")
 show=$(w "$build32/bin/vrlres-show.exe")
@@ -199,25 +223,6 @@ add "if exist \"$machine_folder$server_name\" echo present> damaged-file.out"
 
 printf '%s\r\n' "${session[@]}" >"$work/session.cmd"
 
-cleanup() {
-  # Whatever the session left installed, in any order; quietly.
-  local package
-  printf '%s\r\n' "@echo off" \
-    "regsvr32 /s /u \"$dll32\"" \
-    "\"$registrar\" unregister \"$sibling\" > nul" >"$work/cleanup.cmd"
-  for package in "$machine_msi" "$next_msi" "$work/second.msi" "$user_msi"; do
-    printf '%s\r\n' "start /wait msiexec /x \"$(w "$package")\" /qn" >>"$work/cleanup.cmd"
-  done
-  wine cmd /c "$(w "$work/cleanup.cmd")" >/dev/null 2>&1
-  rm -rf "$work"
-}
-finish() {
-  cleanup
-  [ "$failures" -eq 0 ] && echo "install: PASS"
-  exit "$failures"
-}
-trap finish EXIT
-trap 'fail "interrupted"; exit' INT TERM
 
 wine cmd /c "$(w "$work/session.cmd")" >"$work/session.out" 2>&1
 
