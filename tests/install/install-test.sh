@@ -141,7 +141,8 @@ msi() {
   local name=$1
   shift
   add "start /wait msiexec $* /qn"
-  add "echo %ERRORLEVEL%> $name.exit"
+  # Redirection first: "echo 1> FILE" would redirect handle 1.
+  add "> $name.exit echo %ERRORLEVEL%"
 }
 # snapshot NAME: every key of the server's registration, as reg sees it.
 snapshot() {
@@ -180,7 +181,9 @@ add "cscript //nologo \"$client\" > client.out 2>&1"
 # Repair.
 add "reg delete \"HKCR\\CLSID\\$clsid\\InprocServer32\" /f > nul 2>&1"
 query deleted "HKCR\\CLSID\\$clsid\\InprocServer32"
-msi repair /fa "$machine_product"
+# What /famus stands for, as properties: Wine's msiexec /f fails (exit code 1
+# with a product code, 1605 with a package).
+msi repair /i "\"$(w "$machine_msi")\"" REINSTALL=ALL REINSTALLMODE=amus
 query repaired "HKCR\\CLSID\\$clsid\\InprocServer32"
 # Removal.
 clock remove-start
