@@ -12,7 +12,7 @@ void PrintTable(const ComparisonResult* results, int count)
         const ComparisonResult& row = results[i];
         char goal[32] = "reported only";
         if (row.HasGoal())
-            std::snprintf(goal, sizeof goal, "<= %.1fx", row.goal);
+            std::snprintf(goal, sizeof goal, "<= %gx", row.goal);
         std::printf("| %s | %s | %.0f | %.0f | %.2fx | %s |\n", row.measured, row.baseline,
                     row.measuredSecondsPerCall * kNanosecondsPerSecond,
                     row.baselineSecondsPerCall * kNanosecondsPerSecond, row.Ratio(), goal);
@@ -21,7 +21,7 @@ void PrintTable(const ComparisonResult* results, int count)
     for (int i = 0; i < count; ++i) {
         const ComparisonResult& row = results[i];
         if (row.HasGoal())
-            std::printf("goal %s <= %.1fx: %s (%.2fx)\n", row.measured, row.goal, row.GoalMet() ? "met" : "NOT met",
+            std::printf("goal %s <= %gx: %s (%.2fx)\n", row.measured, row.goal, row.GoalMet() ? "met" : "NOT met",
                         row.Ratio());
     }
 }

@@ -5,7 +5,7 @@
 #include "registration/ModuleScript.h"
 #include "server/ServerModule.h"
 
-HRESULT UpdateResourceClassRegistry(BOOL doRegister)
+HRESULT UpdateResourceClassRegistry(RegistryUpdate update)
 {
-    return ApplyModuleScript(*g_module, ServerScriptResourceId, doRegister, nullptr);
+    return ApplyModuleScript(*g_module, ServerScriptResourceId, update, nullptr);
 }

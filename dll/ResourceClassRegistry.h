@@ -3,4 +3,6 @@
 
 #include <windows.h>
 
-HRESULT UpdateResourceClassRegistry(BOOL doRegister);
+#include "server/ServerModule.h"
+
+HRESULT UpdateResourceClassRegistry(RegistryUpdate update);

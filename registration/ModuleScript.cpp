@@ -54,9 +54,19 @@ HRESULT InsertPairs(ReplacementMap& map, const ReplacementPair* pairs)
     return S_OK;
 }
 
+// Removal from this registry view alone keeps the top keys: the script
+// names the keys that both views share (the ProgIDs) at the top, and the
+// class itself below a NoRemove key.
+ScriptMode ScriptModeFor(RegistryUpdate update)
+{
+    if (update == RegistryUpdate::Register)
+        return ScriptMode::Register;
+    return update == RegistryUpdate::Unregister ? ScriptMode::Unregister : ScriptMode::UnregisterKeepingTopKeys;
+}
+
 }  // namespace
 
-HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, BOOL doRegister,
+HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, RegistryUpdate update,
                           const ReplacementPair* extraPairs)
 {
     ModulePathBuffer path;
@@ -78,22 +88,21 @@ HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, BOOL doRe
     if (FAILED(hr))
         return hr;
     // The file itself is opened by its UTF-16 path.
-    return doRegister ? RegisterResourceScript(map, path, resourceId, ScriptResourceType)
-                      : UnregisterResourceScript(map, path, resourceId, ScriptResourceType);
+    return RunResourceScript(map, path, resourceId, ScriptResourceType, ScriptModeFor(update));
 }
 
 HRESULT RegisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type)
 {
-    return RunResourceScript(map, path, resourceId, type, TRUE);
+    return RunResourceScript(map, path, resourceId, type, ScriptMode::Register);
 }
 
 HRESULT UnregisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type)
 {
-    return RunResourceScript(map, path, resourceId, type, FALSE);
+    return RunResourceScript(map, path, resourceId, type, ScriptMode::Unregister);
 }
 
 HRESULT RunResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type,
-                          BOOL doRegister)
+                          ScriptMode mode)
 {
     SetLastError(ERROR_SUCCESS);
     LoadedModule file(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
@@ -109,5 +118,5 @@ HRESULT RunResourceScript(const ReplacementMap& map, const wchar_t* path, UINT r
     if (FAILED(hr))
         return hr;
     ScriptParser parser(map);
-    return ApplyScript(parser, text.Get(), doRegister ? ScriptMode::Register : ScriptMode::Unregister);
+    return ApplyScript(parser, text.Get(), mode);
 }

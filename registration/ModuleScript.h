@@ -7,6 +7,8 @@
 #include "common/ResourceIds.h"
 
 class ReplacementMap;
+enum class RegistryUpdate;
+enum class ScriptMode;
 struct ServerModule;
 
 inline constexpr wchar_t ModulePairName[] = L"Module";
@@ -17,7 +19,7 @@ struct ReplacementPair {
     const wchar_t* value;
 };
 
-HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, BOOL doRegister,
+HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, RegistryUpdate update,
                           const ReplacementPair* extraPairs);
 
 // Apply or remove the script resource `resourceId` of type `type` found in
@@ -25,4 +27,4 @@ HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, BOOL doRe
 HRESULT RegisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type);
 HRESULT UnregisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type);
 HRESULT RunResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type,
-                          BOOL doRegister);
+                          ScriptMode mode);

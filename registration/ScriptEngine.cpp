@@ -216,7 +216,13 @@ private:
         const bool fits = CopyBoundedName(keyName_, token_, KeyNameCapacity);
         if (Registering())
             return fits ? RegisterKey(existing) : DISP_E_EXCEPTION;
-        return UnregisterKey(item, fits ? KeyPresence::MayExist : KeyPresence::Absent);
+        return UnregisterKey(item, fits && !KeepsTopKey() ? KeyPresence::MayExist : KeyPresence::Absent);
+    }
+
+    // A top key that removal would delete is only read through instead.
+    bool KeepsTopKey() const
+    {
+        return mode_ == ScriptMode::UnregisterKeepingTopKeys && depth_ == RootBodyDepth && mayDelete_;
     }
 
     LONG CreateKey(HKEY* key, DWORD* disposition) const

@@ -11,8 +11,11 @@
 constexpr int RootBodyDepth = 1;
 constexpr int MaxNestingDepth = 32;
 
-// What a walk does with the keys and values that a script lists.
-enum class ScriptMode { Register, Unregister };
+// What a walk does with the keys and values that a script lists. Removal
+// that keeps top keys leaves each key named in a root body in place with
+// everything below it, unless a NoRemove before it in that body already
+// keeps it; below those, it removes as Unregister does.
+enum class ScriptMode { Register, Unregister, UnregisterKeepingTopKeys };
 // Whether the key that a body belongs to may be in the registry. The body of
 // a key known to be absent is only read through.
 enum class KeyPresence { MayExist, Absent };

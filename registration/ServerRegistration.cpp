@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include "registration/ComponentCategories.h"
+#include "registration/GuidKeyPath.h"
 #include "common/LocalizationCategory.h"
 #include "registration/OwnedKey.h"
 #include "registration/RegistryTree.h"
@@ -22,16 +23,50 @@ HRESULT FirstFailure(HRESULT first, HRESULT next)
     return FAILED(first) ? first : next;
 }
 
+// The registry view of the other bitness: the 64-bit one seen from a 32-bit
+// process, the 32-bit one seen from a 64-bit process.
+constexpr REGSAM OtherRegistryView = sizeof(void*) == sizeof(DWORD) ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+inline constexpr wchar_t InprocServerKeyName[] = L"\\InprocServer32";
+
+// A 32-bit process has a second view only on 64-bit Windows.
+bool HasOtherRegistryView()
+{
+    if constexpr (OtherRegistryView == KEY_WOW64_32KEY)
+        return true;
+    BOOL emulated = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &emulated) && emulated;
+}
+
+// Opens the class key, or the subkey that `subkeyPath` names below it.
+LONG OpenClassKey(OwnedKey& key, REFCLSID clsid, const wchar_t* subkeyPath, REGSAM rights)
+{
+    wchar_t path[WideKeyPathCapacity];
+    if (!GuidKeyPath(path, ClassesKeyName, clsid, subkeyPath))
+        return ERROR_BAD_PATHNAME;
+    return key.OpenInto(HKEY_CLASSES_ROOT, path, rights);
+}
+
+// Whether the other view names an in-process server for the class.
+bool OtherViewRegistersClass(REFCLSID clsid)
+{
+    OwnedKey server;
+    return HasOtherRegistryView() &&
+        OpenClassKey(server, clsid, InprocServerKeyName, KEY_QUERY_VALUE | OtherRegistryView) == ERROR_SUCCESS;
+}
+
+// The keys that both views share stay while the other view still registers
+// the class.
+RegistryUpdate RemovalFor(REFCLSID clsid)
+{
+    return OtherViewRegistersClass(clsid) ? RegistryUpdate::UnregisterOwnView : RegistryUpdate::Unregister;
+}
+
 }  // namespace
 
 void RemoveEmptyImplementedCategories(REFCLSID clsid)
 {
-    wchar_t path[ClassKeyPathCapacity];
-    lstrcpyW(path, ClassesKeyName);
-    if (StringFromGUID2(clsid, path + lstrlenW(path), GuidTextCapacity) == 0)
-        return;
     OwnedKey classKey;
-    if (classKey.OpenInto(HKEY_CLASSES_ROOT, path, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+    if (OpenClassKey(classKey, clsid, L"", KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return;
     OwnedKey categories;
     if (categories.OpenInto(classKey.Get(), ImplementedCategoriesKeyName, KEY_READ) != ERROR_SUCCESS)
@@ -48,7 +83,7 @@ HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib)
     for (const ClassEntry* entry = module.classTable; entry && entry->clsid; ++entry) {
         if (!IsSelected(*entry))
             continue;
-        result = entry->updateRegistry(TRUE);
+        result = entry->updateRegistry(RegistryUpdate::Register);
         if (FAILED(result))
             return result;
         result = RegisterClassCategories(*entry->clsid, entry->categoryMap(), true);
@@ -66,7 +101,7 @@ HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLi
     for (const ClassEntry* entry = module.classTable; entry && entry->clsid; ++entry) {
         if (!IsSelected(*entry))
             continue;
-        result = FirstFailure(result, entry->updateRegistry(FALSE));
+        result = FirstFailure(result, entry->updateRegistry(RemovalFor(*entry->clsid)));
         if (entry->categoryMap)
             RegisterClassCategories(*entry->clsid, entry->categoryMap(), false);
     }

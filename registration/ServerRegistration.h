@@ -18,7 +18,6 @@ HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLi
 
 inline constexpr wchar_t ClassesKeyName[] = L"CLSID\\";
 inline constexpr wchar_t ImplementedCategoriesKeyName[] = L"Implemented Categories";
-constexpr int ClassKeyPathCapacity = sizeof ClassesKeyName / sizeof(wchar_t) + GuidTextCapacity;
 
 // The categories manager leaves an empty "Implemented Categories" key behind
 // when the last enrolment goes; the class key can only be removed without it.

@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include "common/LocalizationCategory.h"
+#include "registration/GuidKeyPath.h"
 #include "registration/OwnedKey.h"
 #include "registration/RegistryLimits.h"
 #include "registration/ServerRegistration.h"
@@ -15,6 +16,8 @@ namespace {
 
 inline constexpr wchar_t UserClassesKeyName[] = L"Software\\Classes";
 inline constexpr wchar_t CategoriesKeyName[] = L"Component Categories\\";
+// Between a class key and the key of one of its categories.
+inline constexpr wchar_t ImplementedCategoriesPath[] = L"\\Implemented Categories\\";
 
 // HKEY_CLASSES_ROOT stands for the user's own classes while it lives. The
 // categories manager does not follow the redirection: the category and the
@@ -46,16 +49,6 @@ private:
     LONG status_ = ERROR_SUCCESS;
 };
 
-// `prefix` followed by the text of `id` and `suffix`.
-bool KeyPath(wchar_t (&path)[WideKeyPathCapacity], const wchar_t* prefix, REFGUID id, const wchar_t* suffix)
-{
-    lstrcpyW(path, prefix);
-    if (StringFromGUID2(id, path + lstrlenW(path), GuidTextCapacity) == 0)
-        return false;
-    lstrcatW(path, suffix);
-    return true;
-}
-
 HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
 {
     HKEY created = nullptr;
@@ -69,7 +62,7 @@ HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
 HRESULT WriteCategory()
 {
     wchar_t path[WideKeyPathCapacity];
-    if (!KeyPath(path, CategoriesKeyName, LocalizationCategory::catid, L""))
+    if (!GuidKeyPath(path, CategoriesKeyName, LocalizationCategory::catid, L""))
         return E_UNEXPECTED;
     OwnedKey category;
     const HRESULT hr = CreateClassesKey(path, category);
@@ -82,14 +75,9 @@ HRESULT WriteCategory()
 
 bool EnrolmentPath(wchar_t (&path)[WideKeyPathCapacity])
 {
-    wchar_t categoryName[GuidTextCapacity];
-    if (StringFromGUID2(LocalizationCategory::catid, categoryName, GuidTextCapacity) == 0 ||
-        !KeyPath(path, ClassesKeyName, CLSID_VrlDiscoverySpanishResources, L"\\"))
-        return false;
-    lstrcatW(path, ImplementedCategoriesKeyName);
-    lstrcatW(path, L"\\");
-    lstrcatW(path, categoryName);
-    return true;
+    wchar_t categories[WideKeyPathCapacity];
+    return GuidKeyPath(categories, ClassesKeyName, CLSID_VrlDiscoverySpanishResources, ImplementedCategoriesPath) &&
+        GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
 }
 
 HRESULT WriteEnrolment()

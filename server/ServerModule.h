@@ -13,11 +13,16 @@ struct CategoryMapEntry;
 // Builds an object: (context, requested interface, out pointer).
 using CreatorFunction = HRESULT (*)(void* context, REFIID iid, void** out);
 
+// What a class's registry hook does. Removal from this registry view alone
+// keeps the keys that the views of both bitnesses share, for the other
+// bitness's server that still uses them.
+enum class RegistryUpdate { Register, Unregister, UnregisterOwnView };
+
 // One row per creatable class; a row whose clsid is null ends the table.
 // Rows live in writable data: each caches its class object.
 struct ClassEntry {
     const CLSID* clsid;
-    HRESULT (*updateRegistry)(BOOL doRegister);
+    HRESULT (*updateRegistry)(RegistryUpdate update);
     CreatorFunction createClassObject;
     CreatorFunction createInstance;
     IUnknown* classObject;

@@ -141,19 +141,29 @@ expect_in_snapshot typelib '\1.0\0\win32'
 expect_in_snapshot typelib '\1.0\0\win64'
 
 # Removing one leaves the other found and created by the control, which
-# goes by category and CLSID. (The ProgID keys are shared by both views: the
-# first removal takes them for both.)
+# goes by category and CLSID, and by late-bound clients, which go by the
+# ProgID keys that both views share.
 unregister 32
 expect_found 32 ""
 expect_created 32 ""
 expect_found 64 "$(dll 64)"
 expect_created 64 "$(dll 64)"
+expect_created 64 "$(dll 64)" "$progid"
+expect_late_bound 64
 register 32
 unregister 64
 expect_found 64 ""
 expect_created 64 ""
 expect_found 32 "$(dll 32)"
 expect_created 32 "$(dll 32)"
+expect_created 32 "$(dll 32)" "$progid"
+expect_late_bound 32
+
+# The last removal takes the ProgID keys, which both views share.
+unregister 32
+for key in "$progid" "$progid.1"; do
+  wine "${system[64]}\\reg.exe" query "HKCR\\$key" >/dev/null 2>&1 && fail "HKCR\\$key is still there"
+done
 
 for name in class32 class64 typelib; do
   printf -- '--- %s\n' "$name"

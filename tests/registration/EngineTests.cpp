@@ -23,6 +23,7 @@ struct EngineCase {
 
 constexpr ScriptMode Reg = ScriptMode::Register;
 constexpr ScriptMode Unreg = ScriptMode::Unregister;
+constexpr ScriptMode KeepTop = ScriptMode::UnregisterKeepingTopKeys;
 
 const char ClassScript[] = "HKCR { NoRemove CLSID { ForceRemove {G} = s 'x' { InprocServer32 = s 'p' { val "
                            "ThreadingModel = s 'Apartment' } } } }";
@@ -109,6 +110,16 @@ const EngineCase Cases[] = {
     {"a value in a root body is removed", "HKCU { val V = s 'x' val W = s 'y' }", "HKCU { val V = s 'x' }", Unreg, S_OK,
      "HKCU [W] S y"},
     {"an empty key with a block", "HKCU { A B }", "HKCU { A { X } B }", Unreg, S_OK, ""},
+
+    // Removal that keeps the top keys.
+    {"top keys stay whole, the class below NoRemove goes",
+     "HKCR { P = s 'p' { CLSID = s 'g' } NoRemove CLSID { {G} { InprocServer32 } } }",
+     "HKCR { P = s 'p' { CLSID = s 'g' } NoRemove CLSID { ForceRemove {G} { InprocServer32 } } }", KeepTop, S_OK,
+     "HKCR\\CLSID\nHKCR\\P\nHKCR\\P [] S p\nHKCR\\P\\CLSID\nHKCR\\P\\CLSID [] S g"},
+    {"NoRemove top keys and those after them are walked", "HKCU { A { B } C { D } E { F } }",
+     "HKCU { A { B } NoRemove C { D } E { F } }", KeepTop, S_OK, "HKCU\\A\nHKCU\\A\\B\nHKCU\\C\nHKCU\\E"},
+    {"every root body keeps its top keys", "HKCU { A { B } } HKCR { C { D } }", "HKCU { A { B } } HKCR { C { D } }",
+     KeepTop, S_OK, "HKCU\\A\nHKCU\\A\\B\nHKCR\\C\nHKCR\\C\\D"},
 
     // Mended faults.
     {"a value in a nested body under NoRemove is removed", "HKCU { P { Q { val V = s 'x' val W = s 'y' } } }",

@@ -37,9 +37,10 @@ TEST(HelpDirectory, EndsAfterTheLastSeparatorOfAnyKind)
 TEST(ModuleScript, AModuleWithoutTheScriptReportsThePlatformsError)
 {
     ModuleStart(nullptr, GetModuleHandleW(nullptr));
-    for (const BOOL doRegister : {TRUE, FALSE}) {
+    for (const RegistryUpdate update :
+         {RegistryUpdate::Register, RegistryUpdate::Unregister, RegistryUpdate::UnregisterOwnView}) {
         const HRESULT hr =
-            ApplyModuleScript(ModuleOf(GetModuleHandleW(nullptr)), ServerScriptResourceId, doRegister, nullptr);
+            ApplyModuleScript(ModuleOf(GetModuleHandleW(nullptr)), ServerScriptResourceId, update, nullptr);
         EXPECT_TRUE(FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) << std::hex << hr;
     }
     ModuleStop();

@@ -233,6 +233,40 @@ TEST_F(SelfRegistration, PerUserInstallationWritesTheUsersClassesOnly)
     RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + ServerKeys[4]).c_str());
 }
 
+// The class key, and the reg tool's switches for the other registry view.
+const std::wstring ClassKeyName = L"HKCR\\CLSID\\" + ToWide(Clsid);
+const std::wstring OtherView = sizeof(void*) == sizeof(DWORD) ? L" /f /reg:64" : L" /f /reg:32";
+
+class OtherViewRegistration : public SelfRegistration {
+protected:
+    void TearDown() override
+    {
+        RunProcess(L"reg delete " + ClassKeyName + OtherView);
+        SelfRegistration::TearDown();
+    }
+};
+
+// The ProgID keys are shared by both views: removing this bitness keeps them
+// while the other still registers the class, and the last removal takes them.
+TEST_F(OtherViewRegistration, KeepsTheProgIdsUntilTheLastRemoval)
+{
+    ASSERT_EQ(RunProcess(L"reg add " + ClassKeyName + L"\\InprocServer32" + OtherView), 0u);
+    if (RegistrySnapshot().find("CLSID") != std::string::npos)
+        GTEST_SKIP() << "the platform has one registry view only";
+    const std::wstring server = BuiltServer();
+
+    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    const std::string kept = RegistrySnapshot();
+    EXPECT_EQ(kept.find("HKCR\\CLSID"), std::string::npos) << kept;
+    for (const std::string& key : {ProgId + ".1", ProgId + "\\CurVer"})
+        EXPECT_NE(kept.find("HKCR\\" + key + " [] S "), std::string::npos) << kept;
+
+    ASSERT_EQ(RunProcess(L"reg delete " + ClassKeyName + OtherView), 0u);
+    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
+}
+
 namespace {
 // The platform as it was before it registered type libraries per user: the
 // server looks the functions up, and finds nothing.
