@@ -53,8 +53,8 @@ private:
 HRESULT WriteKeyValue(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text)
 {
     HKEY created = nullptr;
-    HRESULT hr = FromWin32Status(
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr));
+    HRESULT hr =
+        FromWin32Status(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr));
     if (FAILED(hr))
         return hr;
     OwnedKey key;
@@ -75,8 +75,8 @@ HRESULT WriteCategoryRows(HKEY root)
                                      LocalizationCategory::description);
     if (FAILED(hr))
         return hr;
-    return WriteKeyValue(root, ClassesKeyName + clsid + L"\\" + ImplementedCategoriesKeyName + L"\\" + catid,
-                         nullptr, nullptr);
+    return WriteKeyValue(root, ClassesKeyName + clsid + L"\\" + ImplementedCategoriesKeyName + L"\\" + catid, nullptr,
+                         nullptr);
 }
 
 HRESULT WriteTypeLibRows(const RecordingTargets& targets)
@@ -208,8 +208,8 @@ HRESULT RecordRegistration(const RecordingTargets& targets, std::wstring& rows)
     rows.clear();
     RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
     HKEY created = nullptr;
-    HRESULT hr = FromWin32Status(RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKeyName, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &created, nullptr));
+    HRESULT hr = FromWin32Status(
+        RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKeyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr));
     if (FAILED(hr))
         return hr;
     {

@@ -12,7 +12,7 @@
 #include <string>
 
 struct RecordingTargets {
-    const wchar_t* serverFile;     // the file to read the script and library from
+    const wchar_t* serverFile;  // the file to read the script and library from
     const wchar_t* installedPath;  // the path written for the server, e.g. "[#ServerFile]"
     const wchar_t* helpDirectory;  // the library's help folder, e.g. "[INSTALLFOLDER]"
 };
