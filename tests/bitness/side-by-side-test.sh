@@ -12,12 +12,10 @@ set -uo pipefail
 : "${VRL_SOURCE:?}"
 export VRL_WINEARCH=win64
 source "$VRL_SOURCE/tests/wine-prefix.sh"
+source "$VRL_SOURCE/tests/server-identity.sh"
 build32=$1
 build64=$2
 
-readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
-readonly libid='{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}'
-readonly progid='VrlDiscoveryResES.SpanishResources'
 readonly class_not_registered='0x80040154'
 # The programs of each bitness in a WoW64 prefix.
 declare -A system=([32]='C:\windows\syswow64' [64]='C:\windows\system32')
@@ -161,7 +159,7 @@ expect_late_bound 32
 
 # The last removal takes the ProgID keys, which both views share.
 unregister 32
-for key in "$progid" "$progid.1"; do
+for key in "$progid" "$versioned_progid"; do
   wine "${system[64]}\\reg.exe" query "HKCR\\$key" >/dev/null 2>&1 && fail "HKCR\\$key is still there"
 done
 

@@ -11,13 +11,9 @@
 set -uo pipefail
 : "${VRL_BIN:?}" "${VRL_SOURCE:?}"
 source "$VRL_SOURCE/tests/wine-prefix.sh"
+source "$VRL_SOURCE/tests/server-identity.sh"
 discover=$1
 
-readonly catid='{8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}'
-readonly description='Varnel Instrument Discovery Control Localization Resources'
-readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
-# The class's own ProgID, which names its version.
-readonly progid='VrlDiscoveryResES.SpanishResources.1'
 # Broken enrolments: a server file that is not there, a system DLL that serves
 # no classes, and the category manager's own class, which is no language server.
 readonly missing_clsid='{0D15C0E5-7E57-4A11-8000-00000000F11E}'
@@ -130,13 +126,13 @@ check_spanish_server() {
   run plain
   expect_status plain 0
   class_block plain "$clsid" >"$work/plain-server.out"
-  expect_line plain-server "  ProgID:        $progid"
+  expect_line plain-server "  ProgID:        $versioned_progid"
   expect_line plain-server "  Server file:   $dll"
   expect_line plain-server '  Language:      "Spanish"'
   expect_line plain-server '  Language ids:  10 (primary), 1 (sub)'
   expect_line plain-server '  Version:       "1.0.0.0"'
   grep -q 'Text' "$work/plain.out" && fail "plain: texts shown without --texts"
-  grep -qF "($(printf '"%s"' "$description"))" "$work/plain.out" || fail "plain: category description not shown"
+  grep -qF "($(printf '"%s"' "$category_description"))" "$work/plain.out" || fail "plain: category description not shown"
 
   run texts --texts
   expect_status texts 0

@@ -134,3 +134,12 @@ TEST(IdentifierAgreement, TheReadmeGivesTheClassInterfaceAndCategory)
     for (const GUID* guid : {&CLSID_VrlDiscoverySpanishResources, &IID_ILocaleResources, &CATID_LocalizationCategory})
         EXPECT_EQ(written.count(GuidText(*guid)), 1u) << GuidText(*guid);
 }
+
+TEST(IdentifierAgreement, TheScriptTestsNameTheServerAsTheCodeDoes)
+{
+    const std::string identity = ReadSourceTreeFile("tests/server-identity.sh");
+    ASSERT_FALSE(identity.empty()) << "tests/server-identity.sh could not be read";
+    EXPECT_EQ(GuidsAfter(identity, "clsid='"), std::set<std::string>{GuidText(CLSID_VrlDiscoverySpanishResources)});
+    EXPECT_EQ(GuidsAfter(identity, "libid='"), std::set<std::string>{GuidText(LIBID_VRLDISCOVERYRESESLib)});
+    EXPECT_EQ(GuidsAfter(identity, "catid='"), std::set<std::string>{GuidText(CATID_LocalizationCategory)});
+}

@@ -23,15 +23,12 @@
 set -uo pipefail
 : "${VRL_SOURCE:?}"
 source "$VRL_SOURCE/tests/wine-prefix.sh"
+source "$VRL_SOURCE/tests/server-identity.sh"
 build32=$1
 build64=$2
 next_build=$3
 next_version=$4
 
-readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
-readonly libid='{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}'
-readonly catid='{8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}'
-readonly progid='VrlDiscoveryResES.SpanishResources'
 # The test's own second language server: a class enrolled in the category.
 readonly second_clsid='{0F4D2B7A-6C1E-4E93-8A05-D3B9C71E2F60}'
 readonly second_upgrade_code='{0F4D2B7A-6C1E-4E93-8A05-D3B9C71E2F61}'
@@ -148,7 +145,7 @@ msi() {
 snapshot() {
   local name=$1 key
   add "type nul > $name.reg"
-  for key in "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid" "HKCR\\$progid" "HKCR\\$progid.1" \
+  for key in "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid" "HKCR\\$progid" "HKCR\\$versioned_progid" \
     "HKCR\\Component Categories\\$catid"; do
     add "reg query \"$key\" /s >> $name.reg 2>nul"
   done
@@ -212,7 +209,7 @@ msi upgrade-remove /x "\"$(w "$next_msi")\""
 msi user-install /i "\"$(w "$user_msi")\""
 query user-classes "HKCU\\Software\\Classes\\CLSID\\$clsid"
 add "type nul > user-machine.reg"
-for key in "CLSID\\$clsid" "TypeLib\\$libid" "$progid" "$progid.1" "Component Categories\\$catid"; do
+for key in "CLSID\\$clsid" "TypeLib\\$libid" "$progid" "$versioned_progid" "Component Categories\\$catid"; do
   add "reg query \"HKLM\\Software\\Classes\\$key\" /s >> user-machine.reg 2>nul"
 done
 add "\"$show\" \"%LOCALAPPDATA%\\$user_folder_in_local_app_data$server_name\" > user-show.out 2>&1"

@@ -12,9 +12,9 @@
 set -uo pipefail
 : "${VRL_BIN:?}" "${VRL_SOURCE:?}"
 source "$VRL_SOURCE/tests/wine-prefix.sh"
+source "$VRL_SOURCE/tests/server-identity.sh"
 registrar=$1
 
-readonly clsid='{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}'
 dll=$(windows_path "$VRL_BIN/VrlDiscoveryResES.dll")
 sibling=$(windows_path "$VRL_BIN/vrllocale.tlb")
 
