@@ -2,82 +2,20 @@
 
 #include <oleauto.h>
 
-#include "common/Guids.h"
-#include "common/LocalizationCategory.h"
 #include "common/Ownership.h"
 #include "common/ResourceIds.h"
+#include "registration/ClassesRootRedirect.h"
+#include "registration/DirectCategoryRows.h"
 #include "registration/EscapeQuotes.h"
 #include "registration/ModuleScript.h"
 #include "registration/OwnedKey.h"
 #include "registration/ReplacementMap.h"
-#include "registration/ServerRegistration.h"
 #include "registration/Win32Result.h"
 
 namespace {
 
 inline constexpr wchar_t ScratchKeyName[] = L"Software\\VrlDiscoveryResES registration recording";
-inline constexpr wchar_t CategoriesKeyName[] = L"Component Categories\\";
 constexpr wchar_t Separator = L'\t';
-
-std::wstring GuidText(REFGUID guid)
-{
-    wchar_t text[GuidTextCapacity];
-    StringFromGUID2(guid, text, GuidTextCapacity);
-    return text;
-}
-
-// The classes root of this process, redirected to a key for as long as the
-// redirection lives.
-class RedirectedClassesRoot {
-public:
-    RedirectedClassesRoot(const RedirectedClassesRoot&) = delete;
-    RedirectedClassesRoot& operator=(const RedirectedClassesRoot&) = delete;
-    RedirectedClassesRoot() = default;
-    ~RedirectedClassesRoot()
-    {
-        if (redirected_)
-            RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    }
-
-    HRESULT To(HKEY key)
-    {
-        const HRESULT hr = FromWin32Status(RegOverridePredefKey(HKEY_CLASSES_ROOT, key));
-        redirected_ = SUCCEEDED(hr);
-        return hr;
-    }
-
-private:
-    bool redirected_ = false;
-};
-
-HRESULT WriteKeyValue(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text)
-{
-    HKEY created = nullptr;
-    HRESULT hr =
-        FromWin32Status(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr));
-    if (FAILED(hr))
-        return hr;
-    OwnedKey key;
-    key.Adopt(created);
-    if (!text)
-        return S_OK;
-    const DWORD bytes = static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(wchar_t));
-    return FromWin32Status(RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes));
-}
-
-// What the categories manager writes for the category and the enrolment; it
-// does not follow the redirection, so the rows are written here.
-HRESULT WriteCategoryRows(HKEY root)
-{
-    const std::wstring clsid = GuidText(CLSID_VrlDiscoverySpanishResources);
-    const std::wstring catid = GuidText(LocalizationCategory::catid);
-    const HRESULT hr = WriteKeyValue(root, CategoriesKeyName + catid, LocalizationCategory::descriptionValueName.text,
-                                     LocalizationCategory::description);
-    if (FAILED(hr))
-        return hr;
-    return WriteKeyValue(root, ClassesKeyName + clsid + L"\\" + ImplementedCategoriesKeyName + L"\\" + catid, nullptr,
-                         nullptr);
-}
 
 HRESULT WriteTypeLibRows(const RecordingTargets& targets)
 {
@@ -188,16 +126,18 @@ HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
     return S_OK;
 }
 
-HRESULT RecordInto(HKEY scratch, const RecordingTargets& targets)
+// Everything that the server's registration writes into the classes root;
+// the category rows the way a per-user installation writes them, since the
+// categories manager does not follow the redirection.
+HRESULT WriteRegistrationRows(const RecordingTargets& targets)
 {
-    RedirectedClassesRoot classesRoot;
-    HRESULT hr = classesRoot.To(scratch);
-    if (SUCCEEDED(hr))
-        hr = WriteScriptRows(targets);
+    HRESULT hr = WriteScriptRows(targets);
     if (SUCCEEDED(hr))
         hr = WriteTypeLibRows(targets);
     if (SUCCEEDED(hr))
-        hr = WriteCategoryRows(scratch);
+        hr = WriteCategoryDirectly();
+    if (SUCCEEDED(hr))
+        hr = WriteEnrolmentDirectly();
     return hr;
 }
 
@@ -207,17 +147,14 @@ HRESULT RecordRegistration(const RecordingTargets& targets, std::wstring& rows)
 {
     rows.clear();
     RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
-    HKEY created = nullptr;
-    HRESULT hr = FromWin32Status(
-        RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKeyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr));
-    if (FAILED(hr))
-        return hr;
+    HRESULT hr = S_OK;
     {
-        OwnedKey scratch;
-        scratch.Adopt(created);
-        hr = RecordInto(scratch.Get(), targets);
+        const ClassesRootRedirect classesRoot(ScratchKeyName);
+        hr = classesRoot.Status();
         if (SUCCEEDED(hr))
-            hr = DumpKey(scratch.Get(), std::wstring(), rows);
+            hr = WriteRegistrationRows(targets);
+        if (SUCCEEDED(hr))
+            hr = DumpKey(classesRoot.Target(), std::wstring(), rows);
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
     return hr;

@@ -1,0 +1,67 @@
+#include "registration/DirectCategoryRows.h"
+
+#include "common/Guids.h"
+#include "common/LocalizationCategory.h"
+#include "registration/GuidKeyPath.h"
+#include "registration/OwnedKey.h"
+#include "registration/RegistryLimits.h"
+#include "registration/ServerRegistration.h"
+#include "registration/Win32Result.h"
+
+namespace {
+
+inline constexpr wchar_t CategoriesKeyName[] = L"Component Categories\\";
+// Between a class key and the key of one of its categories.
+inline constexpr wchar_t ImplementedCategoriesPath[] = L"\\Implemented Categories\\";
+
+HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
+{
+    HKEY created = nullptr;
+    const LONG status =
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr);
+    if (status == ERROR_SUCCESS)
+        key.Adopt(created);
+    return FromWin32Status(status);
+}
+
+bool EnrolmentPath(wchar_t (&path)[WideKeyPathCapacity])
+{
+    wchar_t categories[WideKeyPathCapacity];
+    return GuidKeyPath(categories, ClassesKeyName, CLSID_VrlDiscoverySpanishResources, ImplementedCategoriesPath) &&
+        GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
+}
+
+}  // namespace
+
+HRESULT WriteCategoryDirectly()
+{
+    wchar_t path[WideKeyPathCapacity];
+    if (!GuidKeyPath(path, CategoriesKeyName, LocalizationCategory::catid, L""))
+        return E_UNEXPECTED;
+    OwnedKey category;
+    const HRESULT hr = CreateClassesKey(path, category);
+    if (FAILED(hr))
+        return hr;
+    const DWORD bytes = sizeof LocalizationCategory::description;
+    return FromWin32Status(RegSetValueExW(category.Get(), LocalizationCategory::descriptionValueName.text, 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(LocalizationCategory::description), bytes));
+}
+
+HRESULT WriteEnrolmentDirectly()
+{
+    wchar_t path[WideKeyPathCapacity];
+    if (!EnrolmentPath(path))
+        return E_UNEXPECTED;
+    OwnedKey enrolment;
+    return CreateClassesKey(path, enrolment);
+}
+
+HRESULT RemoveEnrolmentDirectly()
+{
+    wchar_t path[WideKeyPathCapacity];
+    if (!EnrolmentPath(path))
+        return E_UNEXPECTED;
+    const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path);
+    RemoveEmptyImplementedCategories(CLSID_VrlDiscoverySpanishResources);
+    return status == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32Status(status);
+}
