@@ -134,6 +134,8 @@ def registry_table(rows, flavour):
         "s72\ti2\tl255\tL255\tL0\ts72",
         "Registry\tRegistry",
     ]
+    # The first row of each component, which wixl's source names as the
+    # component's key path: (row id, key, name).
     key_rows = {}
     for kind, key, name, type_name, data in rows:
         value = registry_value(kind, type_name, data, key)
@@ -146,19 +148,20 @@ def registry_table(rows, flavour):
             if any(ord(c) < 0x20 or ord(c) > 0x7E for c in field):
                 raise PackageError("only printable ASCII can go into the Registry table: %r" % field)
         row_id = "reg" + hashlib.sha1(("%d\t%s\t%s" % (root, full_key.lower(), column_name.lower())).encode()).hexdigest()[:24].upper()
-        key_rows.setdefault(component_of(key), row_id)
+        key_rows.setdefault(component_of(key), (row_id, full_key, column_name))
         lines.append("\t".join([row_id, str(root)] + fields + [component_of(key)]))
     return "\r\n".join(lines) + "\r\n", key_rows
 
 
-def category_key_path(rows):
-    for kind, key, name, _, _ in rows:
-        if kind == "value" and component_of(key) == "CategoryComponent":
-            return key, name
-    raise PackageError("the rows hold no category")
+def key_path_value(key_row, root):
+    """A component's key path: the row of the Registry table that the
+    recorded table puts in (its value here is replaced with that table)."""
+    row_id, key, name = key_row
+    return ('<RegistryValue Id="%s" Root="%s" Key=%s Name=%s Type="string" Value="(the Registry table\'s)" KeyPath="yes"/>'
+            % (row_id, root, quoteattr(key), quoteattr(name)))
 
 
-def wix_source(flavour, version, server_file, rows):
+def wix_source(flavour, version, server_file, key_rows):
     upgrade_code = UPGRADE_CODES[flavour]
     product_code = derived_guid(upgrade_code[1:-1], version)
     win64 = flavour == "x64"
@@ -173,12 +176,9 @@ def wix_source(flavour, version, server_file, rows):
         base = "ProgramFiles64Folder" if win64 else "ProgramFilesFolder"
         folders = ('<Directory Id="%s"><Directory Id="%s" Name="%s">' % (base, INSTALL_FOLDER_ID, PRODUCT_NAME),
                    "</Directory></Directory>")
-    category_root = "HKCU" if per_user else "HKCR"
-    category_key, category_name = category_key_path(rows)
-    if per_user:
-        category_key = USER_CLASSES_KEY + category_key
-    category_value = next(data for kind, key, name, _, data in rows
-                          if kind == "value" and component_of(key) == "CategoryComponent" and name == category_name)
+    classes_root = "HKCU" if per_user else "HKCR"
+    if "ProgIdComponent" not in key_rows or "CategoryComponent" not in key_rows:
+        raise PackageError("the rows hold no ProgID or no category")
     scope_word = "per user" if per_user else "per machine, %s" % ("64-bit" if win64 else "32-bit")
     return f"""<?xml version="1.0" encoding="utf-8"?>
 <!-- Made by packaging/generate-package-source.py; the Registry table comes
@@ -196,11 +196,10 @@ def wix_source(flavour, version, server_file, rows):
             <File Id="{SERVER_FILE_ID}" Name="{PRODUCT_NAME}.dll" Source={quoteattr(server_file)} KeyPath="yes"/>
           </Component>
           <Component Id="ProgIdComponent" Guid="{PROGID_COMPONENTS[flavour]}">
-            <RegistryValue Id="ProgIdKeyPath" Root="{category_root}" Key="{USER_CLASSES_KEY if per_user else ''}{PRODUCT_NAME}.SpanishResources" Type="string" Value="placeholder" KeyPath="yes"/>
+            {key_path_value(key_rows["ProgIdComponent"], classes_root)}
           </Component>
           <Component Id="CategoryComponent" Guid="{CATEGORY_COMPONENTS[flavour]}"{component_win64}>
-            <RegistryValue Id="CategoryKeyPath" Root="{category_root}" Key={quoteattr(category_key)} Name={quoteattr(category_name)}
-                           Type="string" Value={quoteattr(category_value)} KeyPath="yes"/>
+            {key_path_value(key_rows["CategoryComponent"], classes_root)}
           </Component>
       {folders[1]}
     </Directory>
@@ -222,14 +221,10 @@ def main(argv):
     try:
         rows = read_rows(rows_path)
         table, key_rows = registry_table(rows, flavour)
-        source = wix_source(flavour, version, server_file, rows)
+        source = wix_source(flavour, version, server_file, key_rows)
     except PackageError as error:
         sys.stderr.write("generate-package-source: %s\n" % error)
         return 1
-    # The components' key paths name rows of the recorded table; wixl's own
-    # placeholder rows are replaced by it.
-    source = source.replace('Id="ProgIdKeyPath"', 'Id="%s"' % key_rows["ProgIdComponent"])
-    source = source.replace('Id="CategoryKeyPath"', 'Id="%s"' % key_rows["CategoryComponent"])
     with open(out_dir + "/package.wxs", "w", encoding="utf-8") as stream:
         stream.write(source)
     with open(out_dir + "/Registry.idt", "w", encoding="ascii", newline="") as stream:

@@ -141,13 +141,13 @@ msi() {
   # Redirection first: "echo 1> FILE" would redirect handle 1.
   add "> $name.exit echo %ERRORLEVEL%"
 }
-# snapshot NAME: every key of the server's registration, as reg sees it.
+# snapshot NAME [ROOT]: every key of the server's registration below ROOT
+# (the classes root by default), as reg sees it.
 snapshot() {
-  local name=$1 key
+  local name=$1 root=${2:-HKCR} key
   add "type nul > $name.reg"
-  for key in "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid" "HKCR\\$progid" "HKCR\\$versioned_progid" \
-    "HKCR\\Component Categories\\$catid"; do
-    add "reg query \"$key\" /s >> $name.reg 2>nul"
+  for key in "CLSID\\$clsid" "TypeLib\\$libid" "$progid" "$versioned_progid" "Component Categories\\$catid"; do
+    add "reg query \"$root\\$key\" /s >> $name.reg 2>nul"
   done
 }
 query() { add "reg query \"$2\" /s > $1.reg 2>nul"; }
@@ -208,10 +208,7 @@ msi upgrade-remove /x "\"$(w "$next_msi")\""
 # Per user.
 msi user-install /i "\"$(w "$user_msi")\""
 query user-classes "HKCU\\Software\\Classes\\CLSID\\$clsid"
-add "type nul > user-machine.reg"
-for key in "CLSID\\$clsid" "TypeLib\\$libid" "$progid" "$versioned_progid" "Component Categories\\$catid"; do
-  add "reg query \"HKLM\\Software\\Classes\\$key\" /s >> user-machine.reg 2>nul"
-done
+snapshot user-machine 'HKLM\Software\Classes'
 add "\"$show\" \"%LOCALAPPDATA%\\$user_folder_in_local_app_data$server_name\" > user-show.out 2>&1"
 msi user-remove /x "\"$(w "$user_msi")\""
 query user-removed "HKCU\\Software\\Classes\\CLSID\\$clsid"
