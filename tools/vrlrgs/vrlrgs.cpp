@@ -12,6 +12,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
+
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptEngine.h"
 #include "registration/ScriptParser.h"
@@ -112,22 +114,24 @@ bool IsWellFormedPair(const char* argument)
     return false;
 }
 
+// Frees what the shell's argument splitter allocated.
+struct LocalMemoryFree {
+    void operator()(wchar_t** memory) const { LocalFree(memory); }
+};
+
 // The record command, with its arguments read as UTF-16.
 int Record()
 {
     constexpr int RecordArgumentCount = 5;
     int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::unique_ptr<wchar_t*, LocalMemoryFree> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!arguments)
         return ExitFailure;
-    if (count != RecordArgumentCount) {
-        LocalFree(arguments);
+    if (count != RecordArgumentCount)
         return Usage();
-    }
-    const RecordingTargets targets{arguments[2], arguments[3], arguments[4]};
+    const RecordingTargets targets{arguments.get()[2], arguments.get()[3], arguments.get()[4]};
     std::wstring rows;
     const HRESULT hr = RecordRegistration(targets, rows);
-    LocalFree(arguments);
     if (FAILED(hr)) {
         WriteUtf8(L"vrlrgs: recording failed: " + Hex(hr) + L"\r\n", STD_ERROR_HANDLE);
         return ExitFailure;
