@@ -1,11 +1,12 @@
-# Tests run in Wine, in the guest machine of scripts/winevm. The guest is a
-# CTest fixture: booted before the first test that needs it, stopped after the
-# last. Windows executables get the emulator from the toolchain; scripts reach
-# the guest through VRL_WINE, a stand-in for `wine`.
+# Tests run in Wine: this host's own, or the guest machine's of
+# scripts/winevm. The lane's Wine is a CTest fixture: made ready before the
+# first test that needs it, ended after the last. Windows executables get the
+# emulator from the toolchain; scripts reach Wine through VRL_WINE, a stand-in
+# for `wine`.
 
-# The 32-bit build runs in the guest machine. A developer may point every
-# build folder at one running guest by setting VRL_WINEVM_STATE when
-# configuring; by default each build folder has its own.
+# Where the guest runs the programs, a developer may point every build folder
+# at one running guest by setting VRL_WINEVM_STATE when configuring; by
+# default each build folder has its own.
 if(DEFINED ENV{VRL_WINEVM_STATE})
   set(VRL_WINEVM_STATE $ENV{VRL_WINEVM_STATE})
 else()
@@ -17,28 +18,26 @@ set(VRL_TEST_ENVIRONMENT
   "VRL_SOURCE=${PROJECT_SOURCE_DIR}"
   "VRL_BITS=${VRL_BITS}")
 
-if(VRL_BITS EQUAL 64)
-  # The 64-bit build runs in this host's own 64-bit Wine, in a prefix made
-  # anew for each test run (scripts/wine64), or in the guest where the host
-  # has none.
-  set(VRL_WINE64_HOME ${CMAKE_BINARY_DIR}/wine64)
-  set(VRL_WINE ${PROJECT_SOURCE_DIR}/scripts/wine64)
-  list(APPEND VRL_TEST_ENVIRONMENT "VRL_WINE=${VRL_WINE}" "VRL_WINE64_HOME=${VRL_WINE64_HOME}")
-  set(lane_start ${VRL_WINE} --home=${VRL_WINE64_HOME} --state=${VRL_WINEVM_STATE} --fresh)
-  set(lane_stop ${VRL_WINE} --home=${VRL_WINE64_HOME} --state=${VRL_WINEVM_STATE} --end)
-else()
-  set(VRL_WINE ${PROJECT_SOURCE_DIR}/scripts/winevm/wine)
-  list(APPEND VRL_TEST_ENVIRONMENT "VRL_WINE=${VRL_WINE}")
-  set(lane_start ${CMAKE_CROSSCOMPILING_EMULATOR} cmd /c exit)
-  set(lane_stop ${PROJECT_SOURCE_DIR}/scripts/winevm/stop ${VRL_WINEVM_STATE})
-endif()
+# Each bitness runs in its own lane: this host's own Wine, in a prefix made
+# anew for each test run in the build folder, or the guest where the host
+# cannot run that bitness (scripts/wine-lane). The lane's server lasts from
+# one test to the next, and goes two minutes after the last one at the
+# latest, also when the run is interrupted.
+set(VRL_WINE_HOME ${CMAKE_BINARY_DIR}/wine${VRL_BITS})
+set(VRL_WINE ${PROJECT_SOURCE_DIR}/scripts/wine${VRL_BITS})
+list(APPEND VRL_TEST_ENVIRONMENT
+  "VRL_WINE=${VRL_WINE}" "VRL_WINE${VRL_BITS}_HOME=${VRL_WINE_HOME}" "VRL_WINE_LINGER=120")
+set(lane_arguments --home=${VRL_WINE_HOME} --state=${VRL_WINEVM_STATE}
+  --share=${PROJECT_SOURCE_DIR} --share=${CMAKE_BINARY_DIR})
+set(lane_start ${VRL_WINE} ${lane_arguments} --fresh)
+set(lane_stop ${VRL_WINE} ${lane_arguments} --end)
 
 # The Wine of the lane is a CTest fixture: made ready before the first test
 # that needs it, ended after the last.
 add_test(NAME winevm.start COMMAND ${lane_start})
-set_tests_properties(winevm.start PROPERTIES ENVIRONMENT "VRL_WINEVM_STATE=${VRL_WINEVM_STATE}")
-set_tests_properties(winevm.start PROPERTIES FIXTURES_SETUP winevm TIMEOUT 900 LABELS "bench;fixture")
 add_test(NAME winevm.stop COMMAND ${lane_stop})
+set_tests_properties(winevm.start winevm.stop PROPERTIES ENVIRONMENT "${VRL_TEST_ENVIRONMENT}")
+set_tests_properties(winevm.start PROPERTIES FIXTURES_SETUP winevm TIMEOUT 900 LABELS "bench;fixture")
 set_tests_properties(winevm.stop PROPERTIES FIXTURES_CLEANUP winevm LABELS "bench;fixture")
 
 # vrl_add_wine_test(NAME <name> COMMAND <exe target or program> [ARGS...]
