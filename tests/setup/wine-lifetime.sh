@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# No Wine process outlives the run that started it: a package run that
+# succeeds, one that is interrupted, and two at once in one Wine home, of
+# which the first to finish must not end the other's Wine; and, where the
+# 32-bit lane is this host's own, the demo. The Wine server of a prefix that
+# no run owns alone goes by itself a few seconds after its last program.
+#
+#   wine-lifetime.sh BUILD32 BUILD64
+set -uo pipefail
+: "${VRL_SOURCE:?}"
+build32=$1
+build64=$2
+source "$VRL_SOURCE/scripts/wine-processes"
+work=$(mktemp -d "$PWD/wine-lifetime.XXXXXX") || exit 1
+# Long enough for a server to see out its last program and its services.
+readonly settle_seconds=30
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+cleanup() {
+  local pid prefix comm
+  while read -r pid prefix comm; do kill -KILL "$pid" 2>/dev/null; done < <(wine_processes "$work")
+  rm -rf "$work"
+}
+trap cleanup EXIT
+unset VRL_WINE64_HOME VRL_WINE_LINGER
+
+# none_left NAME DIR: no Wine process of a prefix in DIR once things settle.
+none_left() {
+  local name=$1 dir=$2 i
+  for ((i = 0; i < settle_seconds * 4; i++)); do
+    [ -z "$(wine_processes "$dir")" ] && return 0
+    sleep 0.25
+  done
+  fail "$name: Wine processes left after $settle_seconds s: $(wine_processes "$dir" | tr '\n' ';')"
+}
+# package NAME HOME: scripts/package --no-build, recording in the Wine home
+# HOME, which the run shares rather than owns.
+package() {
+  local name=$1 home=$2
+  mkdir -p "$work/$name"
+  VRL_WINE64_HOME=$home TMPDIR=$work/$name "$VRL_SOURCE/scripts/package" --no-build \
+    --build32 "$build32" --build64 "$build64" --out "$work/$name/dist" >"$work/$name.log" 2>&1
+}
+
+# A run that succeeds.
+package succeeds "$work/home-succeeds" || fail "the package run failed: $(cat "$work/succeeds.log")"
+none_left "after a package run" "$work"
+
+# A run interrupted while its Wine runs.
+package interrupted "$work/home-interrupted" &
+run=$!
+for ((i = 0; i < 600; i++)); do
+  [ -n "$(wine_processes "$work/home-interrupted" 'wineserver*')" ] && break
+  sleep 0.1
+done
+[ -n "$(wine_processes "$work/home-interrupted" 'wineserver*')" ] || fail "the interrupted run never started Wine"
+kill -TERM "$run" 2>/dev/null
+wait "$run" && fail "the interrupted package run exited 0"
+none_left "after an interrupted package run" "$work"
+
+# Two runs at once in one home: each finds the Wine it needs.
+package first "$work/home-shared" &
+first=$!
+package second "$work/home-shared" || fail "the second of two runs at once failed: $(cat "$work/second.log")"
+wait "$first" || fail "the first of two runs at once failed: $(cat "$work/first.log")"
+none_left "after two package runs at once" "$work"
+
+# The demo, where it runs on this host.
+if [ "$("$VRL_SOURCE/scripts/wine32" --home="$build32/wine32" --lane 2>/dev/null)" = native ]; then
+  "$VRL_SOURCE/scripts/demo" --no-build >"$work/demo.log" 2>&1 || fail "the demo failed: $(cat "$work/demo.log")"
+  none_left "after the demo" "$VRL_SOURCE/build/demo"
+else
+  echo "the demo runs in the guest on this host: no Wine of this host's to look for"
+fi
+
+[ $failures -eq 0 ] && echo PASS
+exit $failures
