@@ -2,15 +2,17 @@
 # A checkout in a folder whose path holds a blank and a non-ASCII letter: the
 # guest scripts and the server are copied to "my checkout ñ", a guest of its
 # own boots from there (its first script, job folder and shared folder all
-# at that path), registers the server and finds it; `status` lists the guest;
-# with a short idle time it then stops by itself, and is gone.
+# at that path), registers the server, finds it, unregisters it and finds it
+# gone (the guest's smoke test, also where the suite runs on the host);
+# `status` lists the guest; with a short idle time it then stops by itself,
+# and is gone.
 set -uo pipefail
 : "${VRL_SOURCE:?}" "${VRL_BIN:?}"
 checkout="$PWD/my checkout ñ"
 state="$checkout/build/winevm"
 rm -rf "$checkout"
 mkdir -p "$checkout/scripts" "$checkout/build/bin"
-cp -r "$VRL_SOURCE/scripts/winevm" "$checkout/scripts/"
+cp -r "$VRL_SOURCE/scripts/winevm" "$VRL_SOURCE/scripts/wine-processes" "$checkout/scripts/"
 cp "$VRL_BIN/VrlDiscoveryResES.dll" "$VRL_BIN/vrllocale.tlb" "$VRL_BIN/vrl-discover.exe" "$checkout/build/bin/"
 trap '"$checkout/scripts/winevm/stop" "$state"; rm -rf "$checkout"' EXIT
 fail() {
@@ -29,6 +31,9 @@ out=$(wine vrl-discover.exe) || fail "vrl-discover failed with exit code $?"
 printf '%s\n' "$out"
 grep -qF "Server file:   $dll" <<<"$out" || fail "the server file is not named by its own path"
 grep -q '^1 enrolled, 1 working, 0 failed' <<<"$out" || fail "the server does not work from there"
+wine regsvr32 /s /u "$dll" || fail "regsvr32 /u failed with exit code $?"
+out=$(wine vrl-discover.exe) || fail "vrl-discover failed after removal with exit code $?"
+grep -q '^No language servers found' <<<"$out" || fail "the server is still found after regsvr32 /u: $out"
 
 listing=$("$checkout/scripts/winevm/status" "$checkout")
 printf '%s\n' "$listing"
