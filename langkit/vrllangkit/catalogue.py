@@ -1,8 +1,12 @@
 """Reads a translation file, PO (through polib) or XLIFF 1.2 (through
 translate-toolkit), into its entries: the string id as written, source,
 translation, whether it is marked fuzzy, and its line. A file that is not
-UTF-8 or not well formed is refused, naming the line."""
+UTF-8 or not well formed is refused, naming the line. polib reads some
+broken PO files without complaint, so gettext's own reader (msgcat) judges
+the form of a PO file first."""
 
+import re
+import subprocess
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -40,7 +44,24 @@ def _require_utf8(path, data):
         raise _refused(path, line, f"not UTF-8 (byte {data[error.start]:#04x})") from None
 
 
+# msgcat's reports: "FILE:LINE: MESSAGE" or "FILE:LINE:COLUMN: MESSAGE".
+_GETTEXT_REPORT = re.compile(r":(\d+):(?:\d+:)? (.*)$")
+
+
+def _require_well_formed_po(path):
+    result = subprocess.run(["msgcat", "-o", "/dev/null", str(path)], capture_output=True, text=True, encoding="utf-8")
+    if result.returncode == 0:
+        return
+    problems = []
+    for report in result.stderr.splitlines():
+        found = _GETTEXT_REPORT.search(report)
+        if found and not found.group(2).startswith("warning:"):
+            problems.append(Problem(ERROR, str(path), int(found.group(1)), None, f"not a well-formed PO file: {found.group(2)}"))
+    raise Refused(problems or [Problem(ERROR, str(path), None, None, f"not a well-formed PO file: {result.stderr.strip()}")])
+
+
 def _read_po(path):
+    _require_well_formed_po(path)
     try:
         document = polib.pofile(str(path), encoding="utf-8", wrapwidth=0)
     except (OSError, ValueError) as error:

@@ -5,6 +5,7 @@ import shutil
 import sys
 
 from .catalogue import read_catalogue
+from .collisions import collision_problems
 from .exporting import export_po, export_xliff, po_document
 from .fitness import check_catalogue, read_source, string_id
 from .identity import derive_identity, identity_document
@@ -13,7 +14,6 @@ from .problems import Refused, errors
 from .pseudo import write_pseudo_language
 from .resource_script import string_table_script
 from .spelling import spelling_problems
-from .collisions import collision_problems
 
 
 def fit_texts(folder, path, fallback_to_source):
@@ -36,12 +36,13 @@ def export(arguments):
 
 def new(arguments):
     name = arguments.name or arguments.tag.split("-")[0]
-    folder = LanguageFolder(LANGUAGES_ROOT / name.lower())
+    root = arguments.languages or LANGUAGES_ROOT
+    folder = LanguageFolder(root / name.lower())
     if folder.path.exists():
         raise ValueError(f"{folder.path} exists already; choose another --name")
     source = source_folder()
     identity = derive_identity(arguments.tag, name.upper(), source.identity())
-    clashes = collision_problems(identity, LANGUAGES_ROOT)
+    clashes = collision_problems(identity, root)
     if clashes:
         raise Refused(clashes)
     folder.path.mkdir(parents=True)

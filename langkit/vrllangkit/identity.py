@@ -144,7 +144,8 @@ def english_language_name(tag):
     primary = tag.split("-")[0].lower()
     if primary not in language_data.languages:
         raise ValueError(f"no language name is known for {tag!r}")
-    return language_data.languages[primary][0]
+    # "Spanish; Castilian" -> "Spanish", "Greek, Modern (1453-)" -> "Greek"
+    return re.split(r"[;,(]", language_data.languages[primary][0])[0].strip()
 
 
 def derive_identity(tag, suffix, template):
