@@ -12,6 +12,22 @@ from .fitness import read_source, string_id
 from .language import source_folder
 
 
+XLIFF_1_2 = "urn:oasis:names:tc:xliff:document:1.2"
+
+
+class Xliff12Unit(xliff.xliffunit):
+    namespace = XLIFF_1_2
+
+
+class Xliff12File(xliff.xlifffile):
+    """translate-toolkit's XLIFF store, which reads 1.1 and 1.2, made to
+    write 1.2."""
+
+    UnitClass = Xliff12Unit
+    XMLskeleton = xliff.xlifffile.XMLskeleton.replace("1.1", "1.2")
+    namespace = XLIFF_1_2
+
+
 def _language_entries(folder, source):
     """(source text, translation, fuzzy) by string id, in id order."""
     translations = {}
@@ -50,7 +66,7 @@ def po_document(folder, identity):
 def xliff_document(folder, identity):
     source_tag = source_folder().identity().tag
     original = f"{identity.module}.rc"
-    document = xliff.xlifffile(sourcelanguage=source_tag, targetlanguage=identity.tag)
+    document = Xliff12File(sourcelanguage=source_tag, targetlanguage=identity.tag)
     file_node = document.getfilenode("NoName")
     file_node.set("original", original)
     file_node.set("datatype", "winres")

@@ -64,6 +64,9 @@ class RoundTrips(Scratch):
         self.assertEqual(langkit("export", "es", "--xliff", exported).returncode, 0)
         document = xliff.xlifffile.parsefile(str(exported))
         self.assertEqual(document.getdatatype(), "winres")
+        root = document.document.getroot()
+        self.assertEqual((root.get("version"), root.tag), ("1.2", "{urn:oasis:names:tc:xliff:document:1.2}xliff"))
+        self.assertNotIn(b"document:1.1", exported.read_bytes())
         units = {int(unit.xmlelement.get("resname")): unit for unit in document.units}
         self.assertEqual({text_id: str(unit.source) for text_id, unit in units.items()}, SOURCE)
         self.assertEqual({text_id: str(unit.target) for text_id, unit in units.items()}, SOURCE)
