@@ -1,6 +1,7 @@
 #include "registration/DirectCategoryRows.h"
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/LocalizationCategory.h"
 #include "registration/GuidKeyPath.h"
 #include "registration/OwnedKey.h"
@@ -27,7 +28,7 @@ HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
 bool EnrolmentPath(wchar_t (&path)[WideKeyPathCapacity])
 {
     wchar_t categories[WideKeyPathCapacity];
-    return GuidKeyPath(categories, ClassesKeyName, CLSID_VrlDiscoverySpanishResources, ImplementedCategoriesPath) &&
+    return GuidKeyPath(categories, ClassesKeyName, CLSID_LanguageServer, ImplementedCategoriesPath) &&
         GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
 }
 
@@ -62,6 +63,6 @@ HRESULT RemoveEnrolmentDirectly()
     if (!EnrolmentPath(path))
         return E_UNEXPECTED;
     const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path);
-    RemoveEmptyImplementedCategories(CLSID_VrlDiscoverySpanishResources);
+    RemoveEmptyImplementedCategories(CLSID_LanguageServer);
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32Status(status);
 }

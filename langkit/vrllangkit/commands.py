@@ -4,6 +4,7 @@ import os
 import shutil
 import sys
 
+from .build_description import build_description
 from .catalogue import read_catalogue
 from .collisions import collision_problems
 from .exporting import export_po, export_xliff, po_document
@@ -82,5 +83,18 @@ def rc(arguments):
         print(problem, file=sys.stderr)
     partial = arguments.output.with_name(arguments.output.name + ".partial")
     partial.write_text(string_table_script(folder.identity(), texts), encoding="utf-8", newline="\n")
+    os.replace(partial, arguments.output)
+    return 0
+
+
+def describe(arguments):
+    """The build's description of the given language folders, by folder name."""
+    folders = [language_folder(str(path)) for path in arguments.folders]
+    named = {folder.path.name: folder for folder in folders}
+    if len(named) != len(folders):
+        raise ValueError("two language folders have the same name")
+    description = build_description(named, arguments.fallback_to_source)
+    partial = arguments.output.with_name(arguments.output.name + ".partial")
+    partial.write_text(description, encoding="utf-8", newline="\n")
     os.replace(partial, arguments.output)
     return 0

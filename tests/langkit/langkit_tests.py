@@ -269,24 +269,72 @@ class NewLanguage(Scratch):
 class SpanishFolder(unittest.TestCase):
     """languages/es names the server as its sources do."""
 
-    def test_identity_agrees_with_the_sources(self):
+    def test_identity_is_the_one_the_installed_servers_have(self):
+        # The Spanish server pins its identity: servers installed before the
+        # kit must be upgraded in place, not joined by a second one.
         identity = source_folder().identity()
-        guids = (ROOT / "common" / "Guids.h").read_text()
-        script = (ROOT / "registration" / "VrlDiscoveryResES.rgs").read_text()
-        constants = (ROOT / "resources" / "LocaleConstants.h").read_text()
-        for guid in (identity.clsid, identity.libid):
-            self.assertIn(f"// {guid}", guids)
-            self.assertIn(f"'{guid}'", script)
-        self.assertIn(f"{identity.versioned_prog_id} = s '{identity.class_name} Class'", script)
-        self.assertIn(f"VersionIndependentProgID = s '{identity.prog_id}'", script)
-        fixed = (identity.version_text, identity.font, identity.language_name, identity.help_file.replace("\\", "\\\\"))
-        numbers = ", ".join(map(str, identity.numbers))
-        self.assertIn(", ".join(f'L"{value}"' for value in fixed) + f", {numbers}, LANG_SPANISH, SUBLANG_SPANISH", constants)
-        self.assertEqual((identity.reported_primary_language, identity.reported_sub_language), (0x0A, 0x01))
+        shell = (ROOT / "tests" / "server-identity.sh").read_text()
+        self.assertIn(f"clsid='{identity.clsid}'", shell)
+        self.assertIn(f"libid='{identity.libid}'", shell)
+        self.assertIn(f"progid='{identity.prog_id}'", shell)
+        self.assertEqual(identity.versioned_prog_id, identity.prog_id + ".1")
+        self.assertEqual((identity.module, identity.class_name), ("VrlDiscoveryResES", "VrlDiscoverySpanishResources"))
+        self.assertEqual((identity.resource_language, identity.reported_primary_language, identity.reported_sub_language),
+                         (0x0C0A, 0x0A, 0x01))
+        self.assertEqual((identity.language_name, identity.font, identity.numbers, identity.version_text),
+                         ("Spanish", "Arial", (8, 1, 34), "1.0.0.0"))
+        self.assertEqual(identity.help_file, ".\\Help\\VrlDiscoveryES.hlp")
 
     def test_texts_are_those_the_code_names(self):
         self.assertEqual(SOURCE[100], "Aceptar")
         self.assertEqual(SOURCE[452], "Tamaño:")
+
+
+class BuildDescription(Scratch):
+    """What the build reads of the language folders: each identity, and the
+    refusal of two folders that would collide when installed side by side."""
+
+    def describe(self, *folders):
+        output = self.scratch / "languages.cmake"
+        return langkit("describe", output, *folders), output
+
+    def test_each_language_is_described_for_the_build(self):
+        langkit("pseudo", self.scratch / "qps-ploc")
+        result, output = self.describe(source_folder().path, self.scratch / "qps-ploc")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        text = output.read_text(encoding="utf-8")
+        self.assertIn("set(VRL_LANGUAGES_COMPLETE es qps-ploc)", text)
+        self.assertIn("set(VRL_LANGUAGE_es_CLSID_INITIALIZER [[0x5D3A8C1E, 0x2B47, 0x4F90, "
+                      "{0x9E, 0x6C, 0x71, 0xA4, 0xD0, 0x8B, 0x3F, 0x25}]])", text)
+        self.assertIn("set(VRL_LANGUAGE_es_HELP_FILE_C [[.\\\\Help\\\\VrlDiscoveryES.hlp]])", text)
+        self.assertIn("set(VRL_LANGUAGE_qps-ploc_RESOURCE_LANGUAGE [[0x0501]])", text)
+        self.assertIn("set(VRL_LANGUAGE_qps-ploc_RC_PRIMARY_LANGUAGE [[0x101]])", text)
+
+    def test_an_unfinished_translation_is_described_but_not_complete(self):
+        self.assertEqual(langkit("new", "fr-FR", "--languages", self.scratch).returncode, 0)
+        result, output = self.describe(source_folder().path, self.scratch / "fr")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        text = output.read_text(encoding="utf-8")
+        self.assertIn("set(VRL_LANGUAGES_DESCRIBED es fr)", text)
+        self.assertIn("set(VRL_LANGUAGES_COMPLETE es)", text)
+        self.assertIn(f"fr: {len(SOURCE)} of {len(SOURCE)} texts are not translated yet", text)
+        result = langkit("describe", self.scratch / "all.cmake", source_folder().path, self.scratch / "fr", "--fallback-to-source")
+        self.assertIn("set(VRL_LANGUAGES_COMPLETE es fr)", (self.scratch / "all.cmake").read_text(encoding="utf-8"))
+
+    def test_a_folder_that_collides_is_refused_by_name(self):
+        copy = self.scratch / "copy"
+        shutil.copytree(source_folder().path, copy)
+        identity = (copy / "language.json").read_text(encoding="utf-8")
+        (copy / "language.json").write_text(identity.replace("VrlDiscoveryResES", "VrlDiscoveryResXX"), encoding="utf-8")
+        result, output = self.describe(source_folder().path, copy)
+        self.assertEqual(result.returncode, 1)
+        self.assertFalse(output.exists())
+        spanish = str(source_folder().path)
+        for label, value in (("CLSID", "{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}"), ("LIBID", "{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}"),
+                             ("resource language", "0x0C0A")):
+            self.assertIn(f"copy/language.json: error: {label} {value} is taken by {spanish}", result.stderr)
+        self.assertNotIn("module name", result.stderr)
+        self.assertNotIn("ProgID", result.stderr)
 
 
 class ResourceScript(unittest.TestCase):

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/support/ServerDll.h"
 #include "vrllocale.h"
@@ -95,8 +96,7 @@ protected:
     {
         ASSERT_TRUE(SharedServer().Loaded());
         ComRef<IClassFactory> factory;
-        ASSERT_EQ(SharedServer().ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()),
-                  S_OK);
+        ASSERT_EQ(SharedServer().ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid()), S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid()), S_OK);
     }
 
