@@ -41,10 +41,18 @@ def write_pseudo_language(path):
     folder = LanguageFolder(path)
     folder.path.mkdir(parents=True, exist_ok=True)
     identity = derive_identity(PSEUDO_TAG, SUFFIX, source_folder().identity())
-    folder.identity_path.write_text(identity_document(identity), encoding="utf-8")
+    _write_if_changed(folder.identity_path, identity_document(identity))
     document = po_document(source_folder(), identity)
     for entry in document:
         entry.msgstr = pseudo_text(entry.msgid)
         entry.flags = []
-    document.save(str(folder.path / "texts.po"))
+    _write_if_changed(folder.path / "texts.po", str(document))
     return folder
+
+
+def _write_if_changed(path, text):
+    """Leaves a file that holds text already as it is, so that what the
+    build made from it is not made again."""
+    if path.exists() and path.read_text(encoding="utf-8") == text:
+        return
+    path.write_text(text, encoding="utf-8")
