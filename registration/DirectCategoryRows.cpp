@@ -25,6 +25,16 @@ HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
     return FromWin32Status(status);
 }
 
+// The enrolment of a class: "CLSID\{clsid}\Implemented Categories\{catid}".
+bool EnrolmentPathOf(wchar_t (&path)[WideKeyPathCapacity], REFCLSID clsid)
+{
+    wchar_t categories[WideKeyPathCapacity];
+    return GuidKeyPath(categories, ClassesKeyName, clsid, ImplementedCategoriesPath) &&
+        GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
+}
+
+// This server's enrolment, kept apart from EnrolmentPathOf so that the
+// server's own code compiles as it always has (its bytes are tested).
 bool EnrolmentPath(wchar_t (&path)[WideKeyPathCapacity])
 {
     wchar_t categories[WideKeyPathCapacity];
@@ -52,6 +62,15 @@ HRESULT WriteEnrolmentDirectly()
 {
     wchar_t path[WideKeyPathCapacity];
     if (!EnrolmentPath(path))
+        return E_UNEXPECTED;
+    OwnedKey enrolment;
+    return CreateClassesKey(path, enrolment);
+}
+
+HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid)
+{
+    wchar_t path[WideKeyPathCapacity];
+    if (!EnrolmentPathOf(path, clsid))
         return E_UNEXPECTED;
     OwnedKey enrolment;
     return CreateClassesKey(path, enrolment);
