@@ -1,44 +1,15 @@
 """The build's view of the language servers it makes: for each language
 folder, its identity as CMake variables (the values the generated headers,
 scripts and export file take, already escaped for C++), whether its texts
-are complete, and the refusal of two folders whose identities collide.
-
-Two servers must not share a module name, ProgID, CLSID, LIBID or resource
-language; the check names both folders."""
+are complete, and the refusal of two folders whose identities collide."""
 
 import uuid
 
 from .catalogue import read_catalogue
+from .collisions import collisions_among
 from .fitness import check_catalogue, read_source
 from .language import source_folder
 from .problems import ERROR, WARNING, Problem, Refused
-
-_UNIQUE = {
-    "module": "module name",
-    "prog_id": "ProgID",
-    "clsid": "CLSID",
-    "libid": "LIBID",
-    "resource_language": "resource language",
-}
-
-
-def collisions(folders):
-    """A problem for each identity value that a folder shares with an
-    earlier folder of the list."""
-    found = []
-    owners = {}
-    for folder in folders:
-        identity = folder.identity()
-        for field, label in _UNIQUE.items():
-            value = getattr(identity, field)
-            shown = f"0x{value:04X}" if field == "resource_language" else value
-            key = (field, value.upper() if isinstance(value, str) else value)
-            if key in owners:
-                found.append(Problem(ERROR, str(folder.identity_path), None, None,
-                                     f"{label} {shown} is taken by {owners[key]}"))
-            else:
-                owners[key] = str(folder.path)
-    return found
 
 
 def unfinished_texts(folder, source):
@@ -119,7 +90,7 @@ def build_description(named_folders, fallback_to_source):
             problems.append(Problem(ERROR, str(folder.identity_path), None, None, str(error)))
     if problems:
         raise Refused(problems)
-    problems = collisions(named_folders.values())
+    problems = collisions_among(named_folders.values())
     if problems:
         raise Refused(problems)
 
