@@ -15,6 +15,7 @@ from .problems import Refused, errors
 from .pseudo import write_pseudo_language
 from .resource_script import string_table_script
 from .spelling import spelling_problems
+from .text_sheet import draw_sheet, overflow_problems
 
 
 def fit_texts(folder, path, fallback_to_source):
@@ -58,6 +59,8 @@ def new(arguments):
 def check(arguments):
     folder = language_folder(arguments.language)
     texts, problems = fit_texts(folder, arguments.file or folder.texts_path, arguments.fallback_to_source)
+    if arguments.widths:
+        problems += overflow_problems(folder, arguments.widths, arguments.share)
     for problem in problems:
         print(problem, file=sys.stderr)
     if errors(problems):
@@ -84,6 +87,18 @@ def rc(arguments):
     partial = arguments.output.with_name(arguments.output.name + ".partial")
     partial.write_text(string_table_script(folder.identity(), texts), encoding="utf-8", newline="\n")
     os.replace(partial, arguments.output)
+    return 0
+
+
+def sheet(arguments):
+    """Draws the sheet and prints the translations that are too wide."""
+    runner = arguments.runner
+    if not runner:
+        raise ValueError("sheet: give the command that runs vrl-textsheet.exe after --")
+    folder = language_folder(arguments.language)
+    for problem in draw_sheet(folder, runner, arguments.png, arguments.widths, arguments.share):
+        print(problem)
+    print(f"{arguments.png}: the texts of {folder.identity().module}")
     return 0
 
 
