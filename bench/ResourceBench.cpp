@@ -14,6 +14,7 @@
 
 #include "bench/Comparison.h"
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "common/ResourceIds.h"
 #include "tests/support/ComApartment.h"
@@ -94,7 +95,7 @@ struct ServerUnderBench {
         auto getClassObject = reinterpret_cast<GetClassObject>(GetProcAddress(module.Get(), "DllGetClassObject"));
         if (!getClassObject)
             return HRESULT_FROM_WIN32(GetLastError());
-        HRESULT result = getClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid());
+        HRESULT result = getClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());
         if (FAILED(result))
             return result;
         result = factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid());

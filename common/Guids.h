@@ -1,14 +1,10 @@
 #pragma once
-// The server's own identifiers, and GUID comparison as the server makes it.
+// The identifiers that every language server shares (its own class and type
+// library are in the generated ServerIdentity.h), and GUID comparison as the
+// server makes it.
 
 #include <windows.h>
 
-// {5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}
-inline constexpr CLSID CLSID_VrlDiscoverySpanishResources = {
-    0x5D3A8C1E, 0x2B47, 0x4F90, {0x9E, 0x6C, 0x71, 0xA4, 0xD0, 0x8B, 0x3F, 0x25}};
-// {C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}
-inline constexpr GUID LIBID_VRLDISCOVERYRESESLib = {
-    0xC2E94B07, 0x6A1D, 0x4E38, {0xB5, 0xF2, 0x0D, 0x7C, 0x93, 0xA1, 0xE8, 0x64}};
 // {8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}
 inline constexpr GUID CATID_LocalizationCategory = {
     0x8F16D2A9, 0x3C5E, 0x4B71, {0xA0, 0xD8, 0xE2, 0x47, 0x9B, 0x6C, 0x5F, 0x13}};

@@ -1,6 +1,7 @@
 #include "dll/ClassTable.h"
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "dll/ResourceClassRegistry.h"
 #include "dll/ResourceObjectForms.h"
 #include "server/ClassFactory.h"
@@ -23,7 +24,7 @@ void NoClassInit(BOOL)
 }
 
 constinit ClassEntry g_classTable[] = {
-    {&CLSID_VrlDiscoverySpanishResources, UpdateResourceClassRegistry, CreateClassFactory, CreateResourceObject,
-     nullptr, NoObjectDescription, NoCategoryMap, NoClassInit},
+    {&CLSID_LanguageServer, UpdateResourceClassRegistry, CreateClassFactory, CreateResourceObject, nullptr,
+     NoObjectDescription, NoCategoryMap, NoClassInit},
     {},
 };

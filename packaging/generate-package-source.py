@@ -3,22 +3,34 @@
 package's Registry table, made from the rows that `vrlrgs record` printed for
 the server file.
 
-    generate-package-source.py ROWS FLAVOUR VERSION SERVER-FILE OUT-DIR
+    generate-package-source.py ROWS FLAVOUR VERSION SERVER-FILE OUT-DIR [LANGUAGE.json]
 
-FLAVOUR is x86 or x64 (per machine) or user (per user, 32-bit). Writes
-OUT-DIR/package.wxs and OUT-DIR/Registry.idt, and prints the package code
-(the summary information's revision) that the package gets.
+FLAVOUR is x86 or x64 (per machine) or user (per user, 32-bit). LANGUAGE.json
+is the identity of the language server packaged (default: the Spanish
+one's). Writes OUT-DIR/package.wxs and OUT-DIR/Registry.idt, and prints the
+package code (the summary information's revision) that the package gets.
 
 Every GUID is fixed or derived from fixed ones, so that the same inputs give
-the same package.
+the same package. The Spanish server's product GUIDs are fixed; every other
+language's are derived from its module name as its CLSID is, so that each
+language is a product of its own, while all of them share the category's
+components.
 """
 
 import hashlib
+import json
 import sys
 import uuid
+from pathlib import Path
 from xml.sax.saxutils import quoteattr
 
-PRODUCT_NAME = "VrlDiscoveryResES"
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "langkit"))
+from vrllangkit.identity import derived_guid as language_guid  # noqa: E402
+
+SOURCE_LANGUAGE_JSON = Path(__file__).resolve().parents[1] / "languages" / "es" / "language.json"
+# The module whose product GUIDs are the fixed ones below.
+FIXED_PRODUCT = "VrlDiscoveryResES"
 MANUFACTURER = "Varnel"
 SERVER_FILE_ID = "ServerFile"
 INSTALL_FOLDER_ID = "INSTALLFOLDER"
@@ -34,8 +46,9 @@ CATEGORY_COMPONENTS = {
     "x64": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E64}",
     "user": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E55}",
 }
-# The ProgIDs are one key for both registry views, so both per-machine
-# packages hold them through the same 32-bit component.
+# The Spanish server's own components and upgrade codes. The ProgIDs are one
+# key for both registry views, so both per-machine packages hold them through
+# the same 32-bit component.
 PROGID_COMPONENTS = {
     "x86": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
     "x64": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
@@ -65,6 +78,25 @@ class PackageError(Exception):
 
 def derived_guid(namespace, name):
     return "{%s}" % str(uuid.uuid5(uuid.UUID(namespace), name)).upper()
+
+
+class Product:
+    """Who the package installs: the language server's module and language,
+    and the product's own GUIDs for one flavour."""
+
+    def __init__(self, identity, flavour):
+        self.name = identity["module"]
+        self.language_name = identity["languageName"]
+        # The per-machine packages share one ProgID component, as the Spanish ones do.
+        progid_flavour = "x86" if flavour == "x64" else flavour
+        if self.name == FIXED_PRODUCT:
+            self.upgrade_code = UPGRADE_CODES[flavour]
+            self.server_component = SERVER_COMPONENTS[flavour]
+            self.progid_component = PROGID_COMPONENTS[flavour]
+        else:
+            self.upgrade_code = language_guid(self.name, "upgrade/" + flavour)
+            self.server_component = language_guid(self.name, "server-component/" + flavour)
+            self.progid_component = language_guid(self.name, "progid-component/" + progid_flavour)
 
 
 def read_rows(path):
@@ -161,8 +193,8 @@ def key_path_value(key_row, root):
             % (row_id, root, quoteattr(key), quoteattr(name)))
 
 
-def wix_source(flavour, version, server_file, key_rows):
-    upgrade_code = UPGRADE_CODES[flavour]
+def wix_source(product, flavour, version, server_file, key_rows):
+    upgrade_code = product.upgrade_code
     product_code = derived_guid(upgrade_code[1:-1], version)
     win64 = flavour == "x64"
     per_user = flavour == "user"
@@ -171,10 +203,10 @@ def wix_source(flavour, version, server_file, key_rows):
     component_win64 = ' Win64="yes"' if win64 else ""
     if per_user:
         folders = ('<Directory Id="LocalAppDataFolder"><Directory Id="ProgramsFolderOfUser" Name="Programs">'
-                   '<Directory Id="%s" Name="%s">' % (INSTALL_FOLDER_ID, PRODUCT_NAME), "</Directory></Directory></Directory>")
+                   '<Directory Id="%s" Name="%s">' % (INSTALL_FOLDER_ID, product.name), "</Directory></Directory></Directory>")
     else:
         base = "ProgramFiles64Folder" if win64 else "ProgramFilesFolder"
-        folders = ('<Directory Id="%s"><Directory Id="%s" Name="%s">' % (base, INSTALL_FOLDER_ID, PRODUCT_NAME),
+        folders = ('<Directory Id="%s"><Directory Id="%s" Name="%s">' % (base, INSTALL_FOLDER_ID, product.name),
                    "</Directory></Directory>")
     classes_root = "HKCU" if per_user else "HKCR"
     if "ProgIdComponent" not in key_rows or "CategoryComponent" not in key_rows:
@@ -184,18 +216,18 @@ def wix_source(flavour, version, server_file, key_rows):
 <!-- Made by packaging/generate-package-source.py; the Registry table comes
      from the server's own registration, recorded. -->
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="{product_code}" Name="{PRODUCT_NAME} ({scope_word})" Language="1033" Version="{version}"
+  <Product Id="{product_code}" Name="{product.name} ({scope_word})" Language="1033" Version="{version}"
            Manufacturer="{MANUFACTURER}" UpgradeCode="{upgrade_code}">
     <Package InstallerVersion="500" Compressed="yes" InstallScope="{scope}"{platform}
-             Description="The Spanish language server of the instrument-discovery control"/>
-    <MajorUpgrade DowngradeErrorMessage="A later version of {PRODUCT_NAME} is already installed; remove it first to install this one."/>
+             Description="The {product.language_name} language server of the instrument-discovery control"/>
+    <MajorUpgrade DowngradeErrorMessage="A later version of {product.name} is already installed; remove it first to install this one."/>
     <Media Id="1" Cabinet="server.cab" EmbedCab="yes"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
       {folders[0]}
-          <Component Id="ServerComponent" Guid="{SERVER_COMPONENTS[flavour]}"{component_win64}>
-            <File Id="{SERVER_FILE_ID}" Name="{PRODUCT_NAME}.dll" Source={quoteattr(server_file)} KeyPath="yes"/>
+          <Component Id="ServerComponent" Guid="{product.server_component}"{component_win64}>
+            <File Id="{SERVER_FILE_ID}" Name="{product.name}.dll" Source={quoteattr(server_file)} KeyPath="yes"/>
           </Component>
-          <Component Id="ProgIdComponent" Guid="{PROGID_COMPONENTS[flavour]}">
+          <Component Id="ProgIdComponent" Guid="{product.progid_component}">
             {key_path_value(key_rows["ProgIdComponent"], classes_root)}
           </Component>
           <Component Id="CategoryComponent" Guid="{CATEGORY_COMPONENTS[flavour]}"{component_win64}>
@@ -203,7 +235,7 @@ def wix_source(flavour, version, server_file, key_rows):
           </Component>
       {folders[1]}
     </Directory>
-    <Feature Id="Server" Level="1" Title="{PRODUCT_NAME}">
+    <Feature Id="Server" Level="1" Title="{product.name}">
       <ComponentRef Id="ServerComponent"/>
       <ComponentRef Id="ProgIdComponent"/>
       <ComponentRef Id="CategoryComponent"/>
@@ -214,15 +246,17 @@ def wix_source(flavour, version, server_file, key_rows):
 
 
 def main(argv):
-    if len(argv) != 6 or argv[2] not in UPGRADE_CODES:
+    if len(argv) not in (6, 7) or argv[2] not in UPGRADE_CODES:
         sys.stderr.write(__doc__)
         return 2
-    rows_path, flavour, version, server_file, out_dir = argv[1:]
+    rows_path, flavour, version, server_file, out_dir = argv[1:6]
+    identity_path = argv[6] if len(argv) == 7 else SOURCE_LANGUAGE_JSON
     try:
+        product = Product(json.loads(Path(identity_path).read_text(encoding="utf-8")), flavour)
         rows = read_rows(rows_path)
         table, key_rows = registry_table(rows, flavour)
-        source = wix_source(flavour, version, server_file, key_rows)
-    except PackageError as error:
+        source = wix_source(product, flavour, version, server_file, key_rows)
+    except (PackageError, OSError, ValueError, KeyError) as error:
         sys.stderr.write("generate-package-source: %s\n" % error)
         return 1
     with open(out_dir + "/package.wxs", "w", encoding="utf-8") as stream:
@@ -232,7 +266,7 @@ def main(argv):
     digest = hashlib.sha256(source.encode() + table.encode())
     with open(server_file, "rb") as stream:
         digest.update(stream.read())
-    print(derived_guid(UPGRADE_CODES[flavour][1:-1], "package " + digest.hexdigest()))
+    print(derived_guid(product.upgrade_code[1:-1], "package " + digest.hexdigest()))
     return 0
 
 

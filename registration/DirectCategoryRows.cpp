@@ -1,6 +1,7 @@
 #include "registration/DirectCategoryRows.h"
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/LocalizationCategory.h"
 #include "registration/GuidKeyPath.h"
 #include "registration/OwnedKey.h"
@@ -24,10 +25,20 @@ HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
     return FromWin32Status(status);
 }
 
+// The enrolment of a class: "CLSID\{clsid}\Implemented Categories\{catid}".
+bool EnrolmentPathOf(wchar_t (&path)[WideKeyPathCapacity], REFCLSID clsid)
+{
+    wchar_t categories[WideKeyPathCapacity];
+    return GuidKeyPath(categories, ClassesKeyName, clsid, ImplementedCategoriesPath) &&
+        GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
+}
+
+// This server's enrolment, kept apart from EnrolmentPathOf so that the
+// server's own code compiles as it always has (its bytes are tested).
 bool EnrolmentPath(wchar_t (&path)[WideKeyPathCapacity])
 {
     wchar_t categories[WideKeyPathCapacity];
-    return GuidKeyPath(categories, ClassesKeyName, CLSID_VrlDiscoverySpanishResources, ImplementedCategoriesPath) &&
+    return GuidKeyPath(categories, ClassesKeyName, CLSID_LanguageServer, ImplementedCategoriesPath) &&
         GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
 }
 
@@ -56,12 +67,21 @@ HRESULT WriteEnrolmentDirectly()
     return CreateClassesKey(path, enrolment);
 }
 
+HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid)
+{
+    wchar_t path[WideKeyPathCapacity];
+    if (!EnrolmentPathOf(path, clsid))
+        return E_UNEXPECTED;
+    OwnedKey enrolment;
+    return CreateClassesKey(path, enrolment);
+}
+
 HRESULT RemoveEnrolmentDirectly()
 {
     wchar_t path[WideKeyPathCapacity];
     if (!EnrolmentPath(path))
         return E_UNEXPECTED;
     const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path);
-    RemoveEmptyImplementedCategories(CLSID_VrlDiscoverySpanishResources);
+    RemoveEmptyImplementedCategories(CLSID_LanguageServer);
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32Status(status);
 }

@@ -9,6 +9,9 @@
 HRESULT WriteCategoryDirectly();
 // "CLSID\{clsid}\Implemented Categories\{catid}".
 HRESULT WriteEnrolmentDirectly();
+// The same for another server's class (the tools record the rows of any
+// language server file).
+HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid);
 // Takes the enrolment away again, and the "Implemented Categories" key when
 // it is left empty; a missing enrolment is a success.
 HRESULT RemoveEnrolmentDirectly();

@@ -9,6 +9,7 @@
 #include "registration/RegistryTree.h"
 #include "registration/TypeLibRegistration.h"
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "server/ServerModule.h"
 
 namespace {
@@ -117,7 +118,7 @@ HRESULT RegisterServer(const ServerModule& module)
         return hr;
     if (FAILED(RegisterCategory(LocalizationCategory::catid, LocalizationCategory::description)))
         return SELFREG_E_CLASS;
-    if (FAILED(AddClassToCategory(CLSID_VrlDiscoverySpanishResources, LocalizationCategory::catid)))
+    if (FAILED(AddClassToCategory(CLSID_LanguageServer, LocalizationCategory::catid)))
         return SELFREG_E_CLASS;
     return S_OK;
 }
@@ -126,8 +127,8 @@ HRESULT UnregisterServer(const ServerModule& module)
 {
     // The enrolment goes first: the script's removal keeps a class key that
     // still has subkeys.
-    const HRESULT enrolment = RemoveClassFromCategory(CLSID_VrlDiscoverySpanishResources, LocalizationCategory::catid);
-    RemoveEmptyImplementedCategories(CLSID_VrlDiscoverySpanishResources);
+    const HRESULT enrolment = RemoveClassFromCategory(CLSID_LanguageServer, LocalizationCategory::catid);
+    RemoveEmptyImplementedCategories(CLSID_LanguageServer);
     const HRESULT hr = ModuleUnregisterServer(module, true);
     if (FAILED(enrolment))
         return SELFREG_E_CLASS;

@@ -1,6 +1,7 @@
 #include "resources/dispatch/TypeInfoHolder.h"
 
 #include "common/ServerTypeLibrary.h"
+#include "ServerIdentity.h"
 #include "resources/dispatch/InterfaceTypeInfoLookup.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
@@ -10,13 +11,13 @@ namespace {
 
 constinit TypeInfoHolder localeResourcesHolder = {
     &IID_ILocaleResources,
-    &ServerTypeLibrary::libraryId,
+    &LIBID_LanguageServerLib,
     ServerTypeLibrary::majorVersion,
     ServerTypeLibrary::minorVersion,
     nullptr,
     nullptr,
     0,
-    &ServerTypeLibrary::classId,
+    &CLSID_LanguageServer,
     0,
 };
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "ServerIdentity.h"
 #include "common/ServerTypeLibrary.h"
 #include "common/Ownership.h"
 #include "vrllocale.h"
@@ -45,7 +46,7 @@ TEST_F(ServerTypeLibFile, LibraryAttributes)
 {
     TLIBATTR* attributes = nullptr;
     ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
-    EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_VRLDISCOVERYRESESLib));
+    EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_LanguageServerLib));
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0u);
@@ -67,7 +68,7 @@ TEST_F(ServerTypeLibFile, LibraryAttributes)
 TEST_F(ServerTypeLibFile, TheOneClass)
 {
     ComRef<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_VrlDiscoverySpanishResources, coclass.Put()), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_LanguageServer, coclass.Put()), S_OK);
     TypeAttributes attributes = ReadAttributes(coclass.Get());
     EXPECT_EQ(attributes.kind, TKIND_COCLASS);
     EXPECT_EQ(attributes.flags, TYPEFLAG_FHIDDEN | TYPEFLAG_FCANCREATE);
@@ -89,7 +90,7 @@ TEST_F(ServerTypeLibFile, InterfaceIsReferredToNotCopied)
     EXPECT_EQ(library->GetTypeInfoOfGuid(IID_ILocaleResources, copied.Put()), TYPE_E_ELEMENTNOTFOUND);
 
     ComRef<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_VrlDiscoverySpanishResources, coclass.Put()), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_LanguageServer, coclass.Put()), S_OK);
     HREFTYPE reference = 0;
     ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &reference), S_OK);
     ComRef<ITypeInfo> defaultInterface;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "tests/support/SourceTreeFile.h"
 #include "vrllocale.h"
 
@@ -106,8 +107,8 @@ TEST(IdentifierAgreement, TheRegistryScriptNamesTheClassAndTheServersLibrary)
 {
     const std::string script = ReadServerScript();
     ASSERT_FALSE(script.empty()) << "the registry script could not be read";
-    const std::string classId = GuidText(CLSID_VrlDiscoverySpanishResources);
-    const std::string libraryId = GuidText(LIBID_VRLDISCOVERYRESESLib);
+    const std::string classId = GuidText(CLSID_LanguageServer);
+    const std::string libraryId = GuidText(LIBID_LanguageServerLib);
 
     EXPECT_EQ(GuidsAfter(script, "CLSID = s '"), std::set<std::string>{classId}) << "both ProgIDs";
     EXPECT_EQ(GuidsAfter(script, "ForceRemove "), (std::set<std::string>{classId, "(no GUID)"}))
@@ -131,7 +132,7 @@ TEST(IdentifierAgreement, TheReadmeGivesTheClassInterfaceAndCategory)
     const std::string readme = ReadSourceTreeFile("README.md");
     ASSERT_FALSE(readme.empty()) << "README.md could not be read";
     const std::set<std::string> written = BracedGuids(readme);
-    for (const GUID* guid : {&CLSID_VrlDiscoverySpanishResources, &IID_ILocaleResources, &CATID_LocalizationCategory})
+    for (const GUID* guid : {&CLSID_LanguageServer, &IID_ILocaleResources, &CATID_LocalizationCategory})
         EXPECT_EQ(written.count(GuidText(*guid)), 1u) << GuidText(*guid);
 }
 
@@ -139,7 +140,7 @@ TEST(IdentifierAgreement, TheScriptTestsNameTheServerAsTheCodeDoes)
 {
     const std::string identity = ReadSourceTreeFile("tests/server-identity.sh");
     ASSERT_FALSE(identity.empty()) << "tests/server-identity.sh could not be read";
-    EXPECT_EQ(GuidsAfter(identity, "clsid='"), std::set<std::string>{GuidText(CLSID_VrlDiscoverySpanishResources)});
-    EXPECT_EQ(GuidsAfter(identity, "libid='"), std::set<std::string>{GuidText(LIBID_VRLDISCOVERYRESESLib)});
+    EXPECT_EQ(GuidsAfter(identity, "clsid='"), std::set<std::string>{GuidText(CLSID_LanguageServer)});
+    EXPECT_EQ(GuidsAfter(identity, "libid='"), std::set<std::string>{GuidText(LIBID_LanguageServerLib)});
     EXPECT_EQ(GuidsAfter(identity, "catid='"), std::set<std::string>{GuidText(CATID_LocalizationCategory)});
 }

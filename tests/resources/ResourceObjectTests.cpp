@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/support/ServerDll.h"
 #include "vrllocale.h"
@@ -33,14 +34,14 @@ constexpr ExpectedText kExpectedTexts[] = {
     {301, L"Mi PC"},
     {302, L"Identificar instrumentos"},
     {303, L"Instrumentos identificados"},
-    {304, L"Advanzado"},
+    {304, L"Avanzado"},
     {305, L"Configuraci\u00F3n"},
     {306, L"Instrumentos identificados en "},
     {307, L"No utilizado (Etiqueta = 307)"},
     {308, L"Son compatibles los instrumentos con tipo de instrumento en negrita."},
     {309, L"Conectar"},
     {310, L"Desconectar"},
-    {311, L"Advanzado"},
+    {311, L"Avanzado"},
     {312, L"Host remoto"},
     {313, L"Introducir nombre de host remoto"},
     {314, L"Agregar"},
@@ -95,8 +96,7 @@ protected:
     {
         ASSERT_TRUE(SharedServer().Loaded());
         ComRef<IClassFactory> factory;
-        ASSERT_EQ(SharedServer().ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()),
-                  S_OK);
+        ASSERT_EQ(SharedServer().ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid()), S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid()), S_OK);
     }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/support/FakeOuter.h"
 #include "tests/support/ServerDll.h"
@@ -29,7 +30,7 @@ protected:
     ComRef<IClassFactory> Factory()
     {
         ComRef<IClassFactory> factory;
-        EXPECT_EQ(dll.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()), S_OK);
+        EXPECT_EQ(dll.ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid()), S_OK);
         return factory;
     }
 
@@ -40,7 +41,7 @@ protected:
 
 TEST_F(ClassObjectTest, RejectsNullOutPointerAndUnknownClass)
 {
-    EXPECT_EQ(dll.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, nullptr), E_POINTER);
+    EXPECT_EQ(dll.ClassObject(CLSID_LanguageServer, IID_IClassFactory, nullptr), E_POINTER);
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(dll.ClassObject(kUnknownClass, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
@@ -53,7 +54,7 @@ TEST_F(ClassObjectTest, CachedFactoryKeepsModuleLockedOnlyWhileClientsHoldIt)
     EXPECT_EQ(dll.CanUnload(), S_FALSE);
 
     ComRef<IUnknown> second;
-    ASSERT_EQ(dll.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IUnknown, second.PutVoid()), S_OK);
+    ASSERT_EQ(dll.ClassObject(CLSID_LanguageServer, IID_IUnknown, second.PutVoid()), S_OK);
     EXPECT_EQ(static_cast<IUnknown*>(first.Get()), second.Get()) << "two calls must hand out the same class object";
 
     // The cache, two clients and one more reference.
@@ -72,7 +73,7 @@ TEST_F(ClassObjectTest, MissingInterfaceKeepsTheCachedFactory)
     IUnknown* before = Factory().Get();
 
     void* out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(dll.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IDispatch, &out), E_NOINTERFACE);
+    EXPECT_EQ(dll.ClassObject(CLSID_LanguageServer, IID_IDispatch, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(dll.CanUnload(), S_OK);
 

@@ -8,7 +8,8 @@ namespace {
 // The top of the tree as the build names it: UTF-8, forward slashes; blanks
 // and letters outside ASCII may occur.
 constexpr char kSourceTreeUtf8[] = VRL_SOURCE_TREE_UTF8;
-constexpr char kServerScriptPath[] = "registration/VrlDiscoveryResES.rgs";
+// The registry script that the build wrote for the source language's server.
+constexpr char kServerScriptUtf8[] = VRL_SERVER_SCRIPT_UTF8;
 constexpr DWORD kReadChunk = 4096;
 
 std::wstring FromUtf8(const std::string& text)
@@ -55,9 +56,10 @@ std::wstring HostPathOnDriveZ(const std::string& hostPathUtf8)
     return path;
 }
 
-std::string ReadSourceTreeFile(const std::string& relativePath)
+namespace {
+std::string ReadHostFile(const std::string& hostPathUtf8)
 {
-    const ReadOnlyFile file(HostPathOnDriveZ(std::string(kSourceTreeUtf8) + "/" + relativePath));
+    const ReadOnlyFile file(HostPathOnDriveZ(hostPathUtf8));
     if (!file.IsOpen())
         return {};
     // A shared folder may hand a large file over in several short reads.
@@ -72,8 +74,14 @@ std::string ReadSourceTreeFile(const std::string& relativePath)
         contents.append(chunk, read);
     }
 }
+}  // namespace
+
+std::string ReadSourceTreeFile(const std::string& relativePath)
+{
+    return ReadHostFile(std::string(kSourceTreeUtf8) + "/" + relativePath);
+}
 
 std::string ReadServerScript()
 {
-    return ReadSourceTreeFile(kServerScriptPath);
+    return ReadHostFile(kServerScriptUtf8);
 }

@@ -9,7 +9,8 @@
 // byte for byte; empty when it cannot be read.
 std::string ReadSourceTreeFile(const std::string& relativePath);
 
-// The server's registry script, registration/VrlDiscoveryResES.rgs.
+// The source language's registry script, as the build wrote it from
+// registration/LanguageServer.rgs.in.
 std::string ReadServerScript();
 
 // The drive path under which a host path (UTF-8, forward slashes) is seen.

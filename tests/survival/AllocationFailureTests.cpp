@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "tests/support/ComApartment.h"
@@ -63,7 +64,7 @@ Operation TextOperation(Getter getter, const wchar_t* expected)
 HRESULT StandaloneObject(FreshServer& server, ComRef<ILocaleResources>& object)
 {
     ComRef<IClassFactory> factory;
-    const HRESULT hr = server.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid());
+    const HRESULT hr = server.ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());
     if (FAILED(hr))
         return hr;
     return factory->CreateInstance(nullptr, IID_ILocaleResources, object.PutVoid());
@@ -77,7 +78,7 @@ HRESULT WithObject(FreshServer& server, bool aggregated, const Operation& operat
         return FAILED(hr) ? hr : operation(object.Get());
     }
     ComRef<IClassFactory> factory;
-    HRESULT hr = server.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid());
+    HRESULT hr = server.ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());
     if (FAILED(hr))
         return hr;
     FakeOuter outer;
@@ -289,8 +290,7 @@ TEST_F(AllocationFailures, ClassObjectAndObjectCreation)
     EXPECT_EQ(Walk("DllGetClassObject",
                    [](FreshServer& fresh) {
                        ComRef<IClassFactory> factory;
-                       return fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory,
-                                                factory.PutVoid());
+                       return fresh.ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());
                    }),
               1);
     EXPECT_EQ(Walk("CreateInstance",

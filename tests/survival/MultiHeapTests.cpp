@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/survival/FreshServer.h"
 #include "vrllocale.h"
@@ -65,7 +66,7 @@ TEST(MultiHeapMode, OnNt4WithTwoProcessorsBlocksRotateOverFourExtraHeaps)
         ASSERT_EQ(made.size(), 1 + kExtraHeaps) << "the main heap and four extra heaps";
 
         ComRef<IClassFactory> factory;
-        ASSERT_EQ(server.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()), S_OK);
+        ASSERT_EQ(server.ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid()), S_OK);
         std::vector<ComRef<ILocaleResources>> objects(kObjects);
         std::vector<HANDLE> named;
         for (auto& object : objects) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "tests/support/FakeOuter.h"
@@ -115,8 +116,8 @@ TEST_F(ServerLife, EightFirstClassObjectRequestsAtOnceGetOneClassObject)
     IClassFactory* factories[kThreads] = {};
     HRESULT results[kThreads] = {};
     RunTogether(kThreads, [&](int i) {
-        results[i] = fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory,
-                                       reinterpret_cast<void**>(&factories[i]));
+        results[i] =
+            fresh.ClassObject(CLSID_LanguageServer, IID_IClassFactory, reinterpret_cast<void**>(&factories[i]));
     });
     EXPECT_EQ(AllocationFaults::LiveHeapBlocks(), 1) << "exactly one class object was made";
     for (int i = 0; i < kThreads; ++i) {
@@ -135,7 +136,7 @@ TEST_F(ServerLife, AStormOfCreationsAndReleasesEndsUnlocked)
     FreshServer fresh;
     ASSERT_TRUE(fresh.Loaded());
     ComRef<IClassFactory> factory;
-    ASSERT_EQ(fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()), S_OK);
+    ASSERT_EQ(fresh.ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid()), S_OK);
     volatile LONG failures = 0;
     RunTogether(kStormThreads, [&](int index) {
         FakeOuter outer(FakeOuter::Identity::AnswersNothing);
@@ -151,7 +152,7 @@ TEST_F(ServerLife, AStormOfCreationsAndReleasesEndsUnlocked)
             }
             // A second client of the class object on the way.
             IClassFactory* again = nullptr;
-            fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, reinterpret_cast<void**>(&again));
+            fresh.ClassObject(CLSID_LanguageServer, IID_IClassFactory, reinterpret_cast<void**>(&again));
             object->Release();
             if (again)
                 again->Release();
@@ -174,8 +175,7 @@ TEST_F(ServerLife, UnloadedByFreeLibraryItLeavesNothingAndLoadsAgain)
         ComRef<ITypeInfo> typeInfo;
         {
             ComRef<IClassFactory> factory;
-            ASSERT_EQ(fresh.ClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid()),
-                      S_OK);
+            ASSERT_EQ(fresh.ClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid()), S_OK);
             ComRef<ILocaleResources> object;
             ASSERT_EQ(factory->CreateInstance(nullptr, IID_ILocaleResources, object.PutVoid()), S_OK);
             UniqueBstr text;
@@ -219,8 +219,8 @@ TEST_F(ServerLife, UnloadedThroughComItLoadsAgain)
 
     for (int life = 0; life < 2; ++life) {
         ComRef<ILocaleResources> object;
-        ASSERT_EQ(CoCreateInstance(CLSID_VrlDiscoverySpanishResources, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_ILocaleResources, object.PutVoid()),
+        ASSERT_EQ(CoCreateInstance(CLSID_LanguageServer, nullptr, CLSCTX_INPROC_SERVER, IID_ILocaleResources,
+                                   object.PutVoid()),
                   S_OK)
             << life;
         EXPECT_FALSE(ServerIsUnloaded());

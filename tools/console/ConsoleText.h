@@ -1,12 +1,16 @@
 #pragma once
 // Text output of the command-line tools: UTF-8 on the standard streams, texts
-// quoted with their control characters made visible, HRESULTs in hex.
+// quoted with their control characters made visible, HRESULTs in hex; and
+// the UTF-8 text of their input files read back.
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include <string>
 #include <string_view>
+
+// The UTF-16 text of UTF-8 bytes; empty for bytes that are not UTF-8.
+std::wstring FromUtf8(const std::string& text);
 
 // Writes the text as UTF-8 to a standard stream (STD_OUTPUT_HANDLE or
 // STD_ERROR_HANDLE), byte for byte, whatever the console's code page.

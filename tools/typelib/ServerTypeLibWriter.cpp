@@ -20,13 +20,13 @@ HRESULT GetTypeKind(ITypeInfo* typeInfo, TYPEKIND* kind, WORD* typeFlags)
     return S_OK;
 }
 
-HRESULT DescribeLibrary(ICreateTypeLib2* library)
+HRESULT DescribeLibrary(const ServerTypeLibNames& names, ICreateTypeLib2* library)
 {
     using namespace ServerTypeLibrary;
-    HRESULT hr = library->SetName(const_cast<LPOLESTR>(libraryName));
+    HRESULT hr = library->SetName(const_cast<LPOLESTR>(names.libraryName));
     if (FAILED(hr))
         return hr;
-    hr = library->SetGuid(libraryId);
+    hr = library->SetGuid(names.libraryId);
     if (FAILED(hr))
         return hr;
     hr = library->SetVersion(majorVersion, minorVersion);
@@ -38,23 +38,23 @@ HRESULT DescribeLibrary(ICreateTypeLib2* library)
     hr = library->SetLibFlags(libraryFlags);
     if (FAILED(hr))
         return hr;
-    return library->SetDocString(const_cast<LPOLESTR>(libraryHelpString));
+    return library->SetDocString(const_cast<LPOLESTR>(names.libraryHelpString));
 }
 
-HRESULT DescribeClass(ICreateTypeLib2* library, ITypeInfo* defaultInterface)
+HRESULT DescribeClass(const ServerTypeLibNames& names, ICreateTypeLib2* library, ITypeInfo* defaultInterface)
 {
     using namespace ServerTypeLibrary;
     ComRef<ICreateTypeInfo> coclass;
-    HRESULT hr = library->CreateTypeInfo(const_cast<LPOLESTR>(className), TKIND_COCLASS, coclass.Put());
+    HRESULT hr = library->CreateTypeInfo(const_cast<LPOLESTR>(names.className), TKIND_COCLASS, coclass.Put());
     if (FAILED(hr))
         return hr;
-    hr = coclass->SetGuid(classId);
+    hr = coclass->SetGuid(names.classId);
     if (FAILED(hr))
         return hr;
     hr = coclass->SetTypeFlags(classTypeFlags);
     if (FAILED(hr))
         return hr;
-    hr = coclass->SetDocString(const_cast<LPOLESTR>(classHelpString));
+    hr = coclass->SetDocString(const_cast<LPOLESTR>(names.classHelpString));
     if (FAILED(hr))
         return hr;
 
@@ -96,16 +96,16 @@ HRESULT GetDispatchSide(ITypeInfo* typeInfo, ITypeInfo** dispatchSide)
     return typeInfo->GetRefTypeInfo(reference, dispatchSide);
 }
 
-HRESULT WriteServerTypeLib(ITypeInfo* localeResources, const wchar_t* outputPath)
+HRESULT WriteServerTypeLib(const ServerTypeLibNames& names, ITypeInfo* localeResources, const wchar_t* outputPath)
 {
     ComRef<ICreateTypeLib2> library;
     HRESULT hr = CreateTypeLib2(ServerTypeLibrary::systemKind, outputPath, library.Put());
     if (FAILED(hr))
         return hr;
-    hr = DescribeLibrary(library.Get());
+    hr = DescribeLibrary(names, library.Get());
     if (FAILED(hr))
         return hr;
-    hr = DescribeClass(library.Get(), localeResources);
+    hr = DescribeClass(names, library.Get(), localeResources);
     if (FAILED(hr))
         return hr;
     return library->SaveAllChanges();

@@ -1,19 +1,24 @@
-// vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb
-// Builds the server's type library. IMPORTED.tlb is the sibling library that
-// defines ILocaleResources; give it by plain file name from the folder that
-// holds it, since the import is recorded by the name it was loaded from.
+// vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb MODULE LIBRARY-NAME {LIBID} CLASS-NAME {CLSID}
+// Builds a language server's type library. IMPORTED.tlb is the sibling
+// library that defines ILocaleResources; give it by plain file name from the
+// folder that holds it, since the import is recorded by the name it was
+// loaded from. The other arguments are the language server's identity.
 
 #include <cstdio>
+#include <string>
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include "common/Ownership.h"
+#include "common/ServerTypeLibrary.h"
 #include "tools/console/ExitCodes.h"
 #include "tools/typelib/ServerTypeLibWriter.h"
 #include "vrllocale.h"
 
 namespace {
+
+enum Argument { ImportedPath = 1, OutputPath, ModuleName, LibraryName, LibraryId, ClassName, ClassId, ArgumentCount };
 
 int Fail(const char* step, HRESULT hr)
 {
@@ -21,7 +26,7 @@ int Fail(const char* step, HRESULT hr)
     return ExitFailure;
 }
 
-int Build(const wchar_t* importedPath, const wchar_t* outputPath)
+int Build(const ServerTypeLibNames& names, const wchar_t* importedPath, const wchar_t* outputPath)
 {
     ComRef<ITypeLib> imported;
     HRESULT hr = LoadTypeLibEx(importedPath, REGKIND_NONE, imported.Put());
@@ -35,7 +40,7 @@ int Build(const wchar_t* importedPath, const wchar_t* outputPath)
     hr = GetDispatchSide(localeResources.Get(), dispatchSide.Put());
     if (FAILED(hr))
         return Fail("finding the dispatch side of ILocaleResources", hr);
-    hr = WriteServerTypeLib(dispatchSide.Get(), outputPath);
+    hr = WriteServerTypeLib(names, dispatchSide.Get(), outputPath);
     if (FAILED(hr))
         return Fail("writing the library", hr);
     return ExitSuccess;
@@ -45,13 +50,26 @@ int Build(const wchar_t* importedPath, const wchar_t* outputPath)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb\n");
+    if (argc != ArgumentCount) {
+        std::fprintf(
+            stderr,
+            "usage: vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb MODULE LIBRARY-NAME {LIBID} CLASS-NAME {CLSID}\n");
+        return ExitUsage;
+    }
+    // "VrlDiscoveryResES 1.0 Type Library", "VrlDiscoverySpanishResources Class"
+    const std::wstring libraryHelp = std::wstring(argv[ModuleName]) + L" " +
+        std::to_wstring(ServerTypeLibrary::majorVersion) + L"." + std::to_wstring(ServerTypeLibrary::minorVersion) +
+        L" Type Library";
+    const std::wstring classHelp = std::wstring(argv[ClassName]) + L" Class";
+    ServerTypeLibNames names = {argv[LibraryName], {}, libraryHelp.c_str(), argv[ClassName], {}, classHelp.c_str()};
+    if (FAILED(IIDFromString(argv[LibraryId], &names.libraryId)) ||
+        FAILED(CLSIDFromString(argv[ClassId], &names.classId))) {
+        std::fprintf(stderr, "vrl_typelib_builder: {LIBID} and {CLSID} must be braced GUIDs\n");
         return ExitUsage;
     }
     if (FAILED(CoInitialize(nullptr)))
         return Fail("CoInitialize", E_FAIL);
-    int result = Build(argv[1], argv[2]);
+    int result = Build(names, argv[ImportedPath], argv[OutputPath]);
     CoUninitialize();
     return result;
 }

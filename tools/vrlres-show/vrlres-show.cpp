@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/Guids.h"
+#include "ServerIdentity.h"
 #include "common/Ownership.h"
 #include "common/ResourceIds.h"
 #include "tools/console/ConsoleText.h"
@@ -42,9 +43,6 @@ int Fail(const wchar_t* what, HRESULT result)
     WriteUtf8(std::wstring(what) + L" failed: " + Hex(result) + L"\n");
     return ExitFailure;
 }
-
-inline constexpr wchar_t kServerFileName[] = L"VrlDiscoveryResES.dll";
-inline constexpr wchar_t kProgId[] = L"VrlDiscoveryResES.SpanishResources";
 
 // Every fixed value, then every text; 0, or 1 when a text cannot be read.
 int ShowResources(ILocaleResources* resources)
@@ -90,7 +88,7 @@ int ShowFromFile(const wchar_t* path)
         return Fail(L"GetProcAddress(DllGetClassObject)", HRESULT_FROM_WIN32(GetLastError()));
 
     ComRef<IClassFactory> factory;
-    HRESULT result = getClassObject(CLSID_VrlDiscoverySpanishResources, IID_IClassFactory, factory.PutVoid());
+    HRESULT result = getClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());
     if (FAILED(result))
         return Fail(L"DllGetClassObject", result);
     ComRef<ILocaleResources> resources;
@@ -131,9 +129,9 @@ int wmain(int argc, wchar_t** argv)
         return Fail(L"CoInitializeEx", E_FAIL);
     int status = ExitSuccess;
     if (registered)
-        status = ShowRegistered(argc > 2 ? argv[2] : kProgId);
+        status = ShowRegistered(argc > 2 ? argv[2] : ServerIdentity::progId);
     else
-        status = ShowFromFile(argc > 1 ? argv[1] : kServerFileName);
+        status = ShowFromFile(argc > 1 ? argv[1] : ServerIdentity::moduleFileName);
     CoUninitialize();
     return status;
 }

@@ -17,10 +17,38 @@ namespace {
 inline constexpr wchar_t ScratchKeyName[] = L"Software\\VrlDiscoveryResES registration recording";
 constexpr wchar_t Separator = L'\t';
 
-HRESULT WriteTypeLibRows(const RecordingTargets& targets)
+// The one class that a language server's type library describes: the class
+// whose enrolment the rows hold, whichever language the server file is of.
+HRESULT ServerClassOf(ITypeLib* library, CLSID& clsid)
+{
+    const UINT count = library->GetTypeInfoCount();
+    for (UINT index = 0; index < count; ++index) {
+        TYPEKIND kind = TKIND_MAX;
+        if (FAILED(library->GetTypeInfoType(index, &kind)) || kind != TKIND_COCLASS)
+            continue;
+        ComRef<ITypeInfo> coclass;
+        HRESULT hr = library->GetTypeInfo(index, coclass.Put());
+        if (FAILED(hr))
+            return hr;
+        TYPEATTR* attributes = nullptr;
+        hr = coclass->GetTypeAttr(&attributes);
+        if (FAILED(hr))
+            return hr;
+        clsid = attributes->guid;
+        coclass->ReleaseTypeAttr(attributes);
+        return S_OK;
+    }
+    return TYPE_E_ELEMENTNOTFOUND;
+}
+
+// The type library's rows, and the class it describes.
+HRESULT WriteTypeLibRows(const RecordingTargets& targets, CLSID& serverClass)
 {
     ComRef<ITypeLib> library;
-    const HRESULT hr = LoadTypeLibEx(targets.serverFile, REGKIND_NONE, library.Put());
+    HRESULT hr = LoadTypeLibEx(targets.serverFile, REGKIND_NONE, library.Put());
+    if (FAILED(hr))
+        return hr;
+    hr = ServerClassOf(library.Get(), serverClass);
     if (FAILED(hr))
         return hr;
     return RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(targets.installedPath),
@@ -131,13 +159,14 @@ HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
 // categories manager does not follow the redirection.
 HRESULT WriteRegistrationRows(const RecordingTargets& targets)
 {
+    CLSID serverClass = {};
     HRESULT hr = WriteScriptRows(targets);
     if (SUCCEEDED(hr))
-        hr = WriteTypeLibRows(targets);
+        hr = WriteTypeLibRows(targets, serverClass);
     if (SUCCEEDED(hr))
         hr = WriteCategoryDirectly();
     if (SUCCEEDED(hr))
-        hr = WriteEnrolmentDirectly();
+        hr = WriteEnrolmentOfClassDirectly(serverClass);
     return hr;
 }
 

@@ -1,0 +1,115 @@
+"""The subcommands of langkit, each a thin layer over the kit's modules."""
+
+import os
+import shutil
+import sys
+
+from .build_description import build_description
+from .catalogue import read_catalogue
+from .collisions import collision_problems
+from .exporting import export_po, export_xliff, po_document
+from .fitness import check_catalogue, read_source, string_id
+from .identity import derive_identity, identity_document
+from .language import LANGUAGES_ROOT, LanguageFolder, language_folder, source_folder
+from .problems import Refused, errors
+from .pseudo import write_pseudo_language
+from .resource_script import string_table_script
+from .spelling import spelling_problems
+from .text_sheet import draw_sheet, overflow_problems
+
+
+def fit_texts(folder, path, fallback_to_source):
+    """The texts of a translation file with every problem found in them:
+    the file's own, the pofilter checks' and the spell check's."""
+    catalogue = read_catalogue(path)
+    checked = check_catalogue(catalogue, read_source(source_folder()), folder.identity().tag, fallback_to_source)
+    lines = {string_id(entry.context): entry.line for entry in catalogue.entries}
+    return checked.texts, checked.problems + spelling_problems(folder, checked.texts, lines)
+
+
+def export(arguments):
+    folder = language_folder(arguments.language)
+    if arguments.po:
+        export_po(folder, arguments.po)
+    else:
+        export_xliff(folder, arguments.xliff)
+    return 0
+
+
+def new(arguments):
+    name = arguments.name or arguments.tag.split("-")[0]
+    root = arguments.languages or LANGUAGES_ROOT
+    folder = LanguageFolder(root / name.lower())
+    if folder.path.exists():
+        raise ValueError(f"{folder.path} exists already; choose another --name")
+    source = source_folder()
+    identity = derive_identity(arguments.tag, name.upper(), source.identity())
+    clashes = collision_problems(identity, root)
+    if clashes:
+        raise Refused(clashes)
+    folder.path.mkdir(parents=True)
+    folder.identity_path.write_text(identity_document(identity), encoding="utf-8")
+    po_document(folder, identity).save(str(folder.texts_path))
+    if source.allowed_words_path.exists():
+        shutil.copyfile(source.allowed_words_path, folder.allowed_words_path)
+    print(f"{folder.path}: {identity.module}, CLSID {identity.clsid}, LIBID {identity.libid}")
+    return 0
+
+
+def check(arguments):
+    folder = language_folder(arguments.language)
+    texts, problems = fit_texts(folder, arguments.file or folder.texts_path, arguments.fallback_to_source)
+    if arguments.widths:
+        problems += overflow_problems(folder, arguments.widths, arguments.share)
+    for problem in problems:
+        print(problem, file=sys.stderr)
+    if errors(problems):
+        return 1
+    print(f"{folder.path.name}: {len(texts)} texts fit")
+    return 0
+
+
+def pseudo(arguments):
+    folder = write_pseudo_language(arguments.folder)
+    print(f"{folder.path}: {folder.identity().module}")
+    return 0
+
+
+def rc(arguments):
+    """Writes the resource script only when the texts are fit, and replaces
+    the earlier one only once the new one is complete."""
+    folder = language_folder(arguments.language)
+    texts, problems = fit_texts(folder, folder.texts_path, arguments.fallback_to_source)
+    if errors(problems):
+        raise Refused(problems)
+    for problem in problems:
+        print(problem, file=sys.stderr)
+    partial = arguments.output.with_name(arguments.output.name + ".partial")
+    partial.write_text(string_table_script(folder.identity(), texts), encoding="utf-8", newline="\n")
+    os.replace(partial, arguments.output)
+    return 0
+
+
+def sheet(arguments):
+    """Draws the sheet and prints the translations that are too wide."""
+    runner = arguments.runner
+    if not runner:
+        raise ValueError("sheet: give the command that runs vrl-textsheet.exe after --")
+    folder = language_folder(arguments.language)
+    for problem in draw_sheet(folder, runner, arguments.png, arguments.widths, arguments.share):
+        print(problem)
+    print(f"{arguments.png}: the texts of {folder.identity().module}")
+    return 0
+
+
+def describe(arguments):
+    """The build's description of the given language folders, by folder name."""
+    folders = [language_folder(str(path)) for path in arguments.folders]
+    named = {folder.path.name: folder for folder in folders}
+    if len(named) != len(folders):
+        raise ValueError("two language folders have the same name")
+    description = build_description(named, arguments.fallback_to_source)
+    partial = arguments.output.with_name(arguments.output.name + ".partial")
+    partial.write_text(description, encoding="utf-8", newline="\n")
+    os.replace(partial, arguments.output)
+    return 0

@@ -1,0 +1,51 @@
+"""A language folder: language.json (the identity), the texts (texts.po, or
+texts.xlf) and, optionally, allowed-words.txt (words its spell check
+accepts, one to a line). The Spanish folder is the source language: its
+msgids are the texts every other language translates."""
+
+import os
+from dataclasses import dataclass
+from pathlib import Path
+
+from .identity import load_identity
+
+LANGUAGES_ROOT = Path(__file__).resolve().parents[2] / "languages"
+SOURCE_LANGUAGE = "es"
+IDENTITY_FILE = "language.json"
+TEXTS_FILES = ("texts.po", "texts.xlf")
+ALLOWED_WORDS_FILE = "allowed-words.txt"
+
+
+@dataclass(frozen=True)
+class LanguageFolder:
+    path: Path
+
+    @property
+    def identity_path(self):
+        return self.path / IDENTITY_FILE
+
+    @property
+    def texts_path(self):
+        """The translation file: texts.po, else texts.xlf."""
+        for name in TEXTS_FILES:
+            if (self.path / name).exists():
+                return self.path / name
+        return self.path / TEXTS_FILES[0]
+
+    @property
+    def allowed_words_path(self):
+        return self.path / ALLOWED_WORDS_FILE
+
+    def identity(self):
+        return load_identity(self.identity_path)
+
+
+def language_folder(name_or_path):
+    """A folder of languages/ by name (es, fr), or any folder by its path."""
+    if os.sep in name_or_path or name_or_path.startswith("."):
+        return LanguageFolder(Path(name_or_path))
+    return LanguageFolder(LANGUAGES_ROOT / name_or_path)
+
+
+def source_folder():
+    return LanguageFolder(LANGUAGES_ROOT / SOURCE_LANGUAGE)

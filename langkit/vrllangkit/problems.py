@@ -1,0 +1,33 @@
+"""What a check found: an error refuses the file, a warning is only told.
+Each names the file, the line and, where it is known, the string id."""
+
+from dataclasses import dataclass
+
+ERROR = "error"
+WARNING = "warning"
+
+
+@dataclass(frozen=True)
+class Problem:
+    severity: str
+    path: str
+    line: int | None
+    string_id: str | None
+    message: str
+
+    def __str__(self):
+        where = f"{self.path}:{self.line}" if self.line else self.path
+        about = f" id {self.string_id}:" if self.string_id is not None else ""
+        return f"{where}: {self.severity}:{about} {self.message}"
+
+
+def errors(problems):
+    return [problem for problem in problems if problem.severity == ERROR]
+
+
+class Refused(Exception):
+    """A file or folder that the kit cannot work from, with its problems."""
+
+    def __init__(self, problems):
+        super().__init__("\n".join(str(problem) for problem in problems))
+        self.problems = list(problems)

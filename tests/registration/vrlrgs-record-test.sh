@@ -1,0 +1,46 @@
+#!/bin/bash
+# vrlrgs record on each language server file: the rows that a package of it
+# writes name that server's class, ProgIDs and type library and its own
+# enrolment in the category, and no other language's identifiers.
+#
+#   vrlrgs-record-test.sh DLL=LANGUAGE-FOLDER...
+set -u
+: "${VRL_BIN:?}" "${VRL_WINE:?}" "${VRL_SOURCE:?}"
+source "$VRL_SOURCE/tests/server-identity.sh"
+work=$(mktemp -d "$VRL_BIN/vrlrgs-record.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+index=0
+for server in "$@"; do
+  index=$((index + 1))
+  dll=${server%%=*}
+  if ! "$VRL_WINE" -- "$VRL_BIN/vrlrgs.exe" record "Z:${dll//\//\\}" '[#ServerFile]' '[INSTALLFOLDER]' \
+      >"$work/$index.rows" 2>"$work/$index.err"; then
+    echo "FAILED: vrlrgs record $dll: $(cat "$work/$index.err")"
+    failures=$((failures + 1))
+  fi
+done
+/usr/bin/python3 - "$work" "$catid" "$@" <<'PY' || failures=$((failures + 1))
+import json, sys
+from pathlib import Path
+
+work, catid, *servers = sys.argv[1:]
+identities = [json.loads((Path(pair.split("=", 1)[1]) / "language.json").read_text(encoding="utf-8")) for pair in servers]
+for index, identity in enumerate(identities, 1):
+    rows = [line.rstrip("\r").split("\t") for line in (Path(work) / f"{index}.rows").read_text(encoding="utf-8").splitlines()]
+    keys = {row[1] for row in rows}
+    clsid = identity["clsid"]
+    assert f"CLSID\\{clsid}\\Implemented Categories\\{catid}" in keys, (identity["module"], sorted(keys))
+    assert ["value", f"CLSID\\{clsid}\\InprocServer32", "", "sz", "[#ServerFile]"] in rows, identity["module"]
+    assert ["value", f"{identity['progId']}\\CLSID", "", "sz", clsid] in rows, identity["module"]
+    assert any(key.lower().startswith(f"typelib\\{identity['libid'].lower()}\\") for key in keys), identity["module"]
+    text = "\n".join("\t".join(row) for row in rows).upper()
+    for other in identities:
+        if other is not identity:
+            for name in ("clsid", "libid"):
+                assert other[name].upper() not in text, f"{identity['module']} names {other['module']}'s {name}"
+            assert other["progId"].upper() + "\t" not in text and other["progId"].upper() + "\\" not in text
+    print(f"{identity['module']}: {len(rows)} rows, its own class enrolled")
+PY
+[ "$failures" -eq 0 ] && echo "vrlrgs record: all passed"
+exit "$failures"

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Language servers side by side in Wine: each registered with regsvr32, all
+# of them found in the localization category by vrl-discover, created, and
+# each answering with its own language and texts; then removed one by one,
+# the others still found and created after each removal, and the category
+# kept as long as any server is registered.
+#
+#   sidebyside-test.sh VRL-DISCOVER-EXE DLL=LANGUAGE-FOLDER...
+#
+# Runs on the prefix lock of the other registration tests, and removes what
+# it registered however it ends.
+set -uo pipefail
+: "${VRL_BIN:?}" "${VRL_SOURCE:?}"
+source "$VRL_SOURCE/tests/wine-prefix.sh"
+source "$VRL_SOURCE/tests/server-identity.sh"
+discover=$1
+shift
+servers=("$@")
+
+work=$(mktemp -d "$PWD/sidebyside.XXXXXX") || exit 1
+lock_prefix
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+dll_of() { windows_path "${1%%=*}"; }
+
+category_is_there() { wine reg query "HKCR\\Component Categories\\$catid" >/dev/null 2>&1; }
+had_category=
+category_is_there && had_category=1
+
+# vrl-discover --json --texts, checked against the servers registered now
+# (DLL=FOLDER pairs): each listed once, created, with its folder's language,
+# ids and texts, and nothing else enrolled.
+check_found() {
+  local name=$1; shift
+  wine "$discover" --json --texts >"$work/$name.json" 2>"$work/$name.err" || fail "$name: vrl-discover exit code $?"
+  /usr/bin/python3 - "$work/$name.json" "$@" <<'PY' || fail "$name: the servers found are not those registered"
+import json, sys
+from pathlib import Path
+import polib
+
+listing = json.load(open(sys.argv[1], encoding="utf-8"))
+found = {server["clsid"]: server for server in listing["servers"]}
+expected = {}
+for pair in sys.argv[2:]:
+    dll, folder = pair.split("=", 1)
+    identity = json.loads((Path(folder) / "language.json").read_text(encoding="utf-8"))
+    expected[identity["clsid"]] = (dll, folder, identity)
+assert sorted(found) == sorted(expected), f"found {sorted(found)}, expected {sorted(expected)}"
+for clsid, (dll, folder, identity) in expected.items():
+    server = found[clsid]
+    assert "error" not in server, server
+    assert server["serverFile"].lower() == ("Z:" + dll.replace("/", "\\")).lower(), server["serverFile"]
+    assert (server["languageName"], server["primaryLanguageId"], server["subLanguageId"]) == (
+        identity["languageName"], identity["reportedPrimaryLanguage"], identity["reportedSubLanguage"]), server
+    texts = {text["id"]: text["text"] for text in server["texts"]}
+    own = {int(entry.msgctxt): entry.msgstr for entry in polib.pofile(str(Path(folder) / "texts.po"))}
+    own[1000] = identity["module"]
+    assert texts == own, f"{identity['module']}: texts differ: " + str({i: (texts.get(i), own.get(i)) for i in own if texts.get(i) != own.get(i)})
+print(f"{len(found)} found, each with its own texts")
+PY
+}
+
+registered=()
+cleanup() {
+  local server
+  for server in "${registered[@]}"; do
+    wine regsvr32 /s /u "$(dll_of "$server")" || fail "regsvr32 /u $(dll_of "$server") failed"
+  done
+  if [ -z "$had_category" ]; then
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_CLASSES_ROOT\\Component Categories\\%s]\r\n\r\n' "$catid" \
+      >"$work/remove.reg"
+    wine reg import "$(windows_path "$work/remove.reg")" >/dev/null 2>&1 || fail "category not removed"
+  fi
+  rm -rf "$work"
+}
+finish() {
+  cleanup
+  [ "$failures" -eq 0 ] && echo "side by side: PASS"
+  exit "$failures"
+}
+trap finish EXIT
+trap 'fail "interrupted"; exit' INT TERM
+
+[ "${#servers[@]}" -ge 3 ] || fail "three servers or more are needed, got ${#servers[@]}"
+for server in "${servers[@]}"; do
+  wine regsvr32 /s "$(dll_of "$server")" || fail "regsvr32 $(dll_of "$server") failed"
+  registered+=("$server")
+done
+check_found all "${registered[@]}"
+wine "$discover" | tr -d '\r' >"$work/all.out"
+grep -qx "${#servers[@]} enrolled, ${#servers[@]} working, 0 failed." "$work/all.out" \
+  || fail "summary: $(tail -n 1 "$work/all.out")"
+
+# Removed one by one, the first registered first: the others stay found.
+while [ "${#registered[@]}" -gt 1 ]; do
+  wine regsvr32 /s /u "$(dll_of "${registered[0]}")" || fail "regsvr32 /u $(dll_of "${registered[0]}") failed"
+  registered=("${registered[@]:1}")
+  check_found "left-${#registered[@]}" "${registered[@]}"
+  category_is_there || fail "the category went while ${#registered[@]} servers are registered"
+done
+wine regsvr32 /s /u "$(dll_of "${registered[0]}")" || fail "regsvr32 /u of the last server failed"
+registered=()
+wine "$discover" | tr -d '\r' >"$work/none.out"
+grep -qF "No language servers found in category $catid" "$work/none.out" || fail "after the last: $(cat "$work/none.out")"
