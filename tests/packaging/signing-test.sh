@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # scripts/package --sign with a throwaway certificate authority: every file it
-# writes verifies against that authority (and not against another one), the
-# packages carry the signed servers, and the signed 64-bit server still
-# registers, is discovered and unregisters in this host's 64-bit Wine. A wrong
-# password, a file that is no certificate and a time-stamp server that does
-# not answer each fail naming the cause, and leave the output folder as it
-# was; the password is never on osslsigncode's command line or in the output.
+# writes verifies against that authority (and not against another one), each
+# package carries the signed server of its own bitness, and the signed 64-bit
+# server still registers, is discovered and unregisters in this host's 64-bit
+# Wine. Signed twice (the second time over the first output), the packages
+# are the same bytes: without a time-stamp server they are signed at
+# SOURCE_DATE_EPOCH. A wrong password, a file that is no certificate and a
+# time-stamp server that does not answer each fail with a cause of their own
+# and osslsigncode's line that tells it, and leave the output folder as it
+# was. The password is never on osslsigncode's command line, in its
+# environment, in the output, or in any file of the build, state and output
+# folders.
 #
 #   signing-test.sh BUILD32-DIR BUILD64-DIR
 #
@@ -27,6 +32,14 @@ readonly certificate_days=2
 readonly no_server=http://127.0.0.1:9/
 readonly signed_files=(VrlDiscoveryResES.dll x64/VrlDiscoveryResES.dll
   VrlDiscoveryResES-*.msi)
+# What scripts/package says for each signing failure, and the line of
+# osslsigncode's own that tells it.
+readonly cause_password="the password in VRL_SIGN_PASSWORD does not open it"
+readonly cause_certificate="it is not a PKCS#12 certificate"
+readonly cause_timestamp="no time stamp from $no_server"
+readonly said_password="Failed to parse PKCS#12 file"
+readonly said_certificate="Failed to extract PKCS#12 data"
+readonly said_timestamp="Authenticode timestamping failed"
 
 work=$(mktemp -d "$PWD/signing.XXXXXX") || exit 1
 export VRL_WINE64_HOME=$work/wine64
@@ -63,12 +76,15 @@ make_certificates() {
 make_certificates || { fail "cannot make the test certificates"; exit; }
 
 # osslsigncode by way of a stand-in that logs its arguments, so that the
-# password can be looked for on every command line it was given.
+# password can be looked for on every command line it was given, and notes
+# when the password is in its environment (then every program that
+# scripts/package runs has it, the guest's jobs among them).
 real_osslsigncode=$(command -v osslsigncode)
 mkdir -p "$work/shim"
 cat >"$work/shim/osslsigncode" <<SHIM
 #!/usr/bin/env bash
 printf '%s\n' "\$*" >>"$work/osslsigncode.args"
+[ -n "\${VRL_SIGN_PASSWORD+set}" ] && echo "VRL_SIGN_PASSWORD is exported" >>"$work/osslsigncode.environment"
 exec "$real_osslsigncode" "\$@"
 SHIM
 chmod +x "$work/shim/osslsigncode"
@@ -92,33 +108,54 @@ package() {
 }
 listing() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum); }
 
-# A failed signing names its cause and leaves the output folder untouched.
-check_refused() { # NAME PASSWORD CERTIFICATE CAUSE [ARG...]
-  local name=$1 out=$work/kept
+# A failed signing says its own cause, with osslsigncode's line that tells
+# it, and leaves the output folder (an earlier output) untouched.
+check_refused() { # NAME PASSWORD CERTIFICATE CAUSE OSSLSIGNCODE-SAYS [ARG...]
+  local name=$1 out=$work/kept other
   mkdir -p "$out/x64"
-  echo "an earlier package" >"$out/SHA256SUMS"
   echo "an earlier server" >"$out/x64/VrlDiscoveryResES.dll"
+  (cd "$out" && sha256sum x64/VrlDiscoveryResES.dll >SHA256SUMS)
   listing "$out" >"$work/before"
-  if package "$2" "$3" "$out" "${@:5}"; then
+  if package "$2" "$3" "$out" "${@:6}"; then
     fail "$name: scripts/package succeeded"
   fi
-  grep -qF "package: cannot sign VrlDiscoveryResES.dll with $3" "$work/package.log" \
-    || fail "$name: no message naming the certificate: $(tail -n 3 "$work/package.log")"
-  grep -qiF "$4" "$work/package.log" || fail "$name: the message does not say '$4'"
+  grep -qxF "package: cannot sign VrlDiscoveryResES.dll with $3: $4" "$work/package.log" \
+    || fail "$name: no message naming the certificate and '$4': $(tail -n 3 "$work/package.log")"
+  grep -q "^  .*$5" "$work/package.log" || fail "$name: osslsigncode's '$5' is not shown"
+  for other in "$cause_password" "$cause_certificate" "$cause_timestamp" \
+    "$said_password" "$said_certificate" "$said_timestamp"; do
+    [ "$other" = "$4" ] || [ "$other" = "$5" ] || ! grep -qF "$other" "$work/package.log" \
+      || fail "$name: the output says '$other' too"
+  done
   listing "$out" | cmp -s - "$work/before" || fail "$name: the output folder changed"
   compgen -G "$out.partial.*" >/dev/null && fail "$name: partial folders left: $(echo "$out".partial.*)"
   rm -rf "$out"
 }
-check_refused "wrong password" "$wrong_password" "$work/signer.pfx" "wrong password"
+check_refused "wrong password" "$wrong_password" "$work/signer.pfx" "$cause_password" "$said_password"
 printf 'not a certificate\n' >"$work/text.pfx"
-check_refused "not a certificate" "$password" "$work/text.pfx" "not a PKCS#12 certificate"
-check_refused "no time-stamp server" "$password" "$work/signer.pfx" "no time stamp from $no_server" \
+check_refused "not a certificate" "$password" "$work/text.pfx" "$cause_certificate" "$said_certificate"
+check_refused "no time-stamp server" "$password" "$work/signer.pfx" "$cause_timestamp" "$said_timestamp" \
   --timestamp "$no_server"
 
+# Signed twice, the second time over the first output: the same bytes.
 dist=$work/dist
 package "$password" "$work/signer.pfx" "$dist" || { fail "signed packaging failed: $(cat "$work/package.log")"; exit; }
-grep -qF -- "$password" "$work/osslsigncode.args" && fail "the password is on osslsigncode's command line"
 grep -qF -- "$password" "$work/package.log" && fail "the password is in scripts/package's output"
+listing "$dist" >"$work/first-signed"
+package "$password" "$work/signer.pfx" "$dist" || { fail "signing again failed: $(cat "$work/package.log")"; exit; }
+listing "$dist" | diff "$work/first-signed" - >"$work/signed-difference" \
+  || fail "two signed runs differ: $(cat "$work/signed-difference")"
+grep -qF -- "$password" "$work/osslsigncode.args" && fail "the password is on osslsigncode's command line"
+[ -e "$work/osslsigncode.environment" ] && fail "osslsigncode (like every program that scripts/package runs) had the password in its environment"
+
+# No file of the build, state and output folders holds the password, as it
+# is or quoted for the shell (as a guest's job file wrote it); this test's own
+# files neither: the certificate file holds it only encrypted.
+check_password_nowhere() {
+  local found
+  found=$(grep -rlaF -e "$password" -e "$(printf '%q' "$password")" -- "$build32" "$build64" "$guest" "$work" 2>/dev/null)
+  [ -z "$found" ] || fail "the password is written in: $found"
+}
 
 check_signatures() {
   local pattern file
@@ -132,16 +169,23 @@ check_signatures() {
   osslsigncode verify -CAfile "$work/other-ca.pem" -in "$dist/x64/VrlDiscoveryResES.dll" >/dev/null 2>&1 \
     && fail "the signature verifies against an unrelated root"
 }
-# Each package installs the signed server, not the unsigned build.
+# Each package installs the signed server of its own bitness, not the
+# unsigned build nor the other bitness's.
 check_packaged_servers() {
-  local package server
+  local package server expected count=0
   for package in "$dist"/VrlDiscoveryResES-*.msi; do
+    count=$((count + 1))
+    case $package in
+      *-x64.msi) expected=$dist/x64/VrlDiscoveryResES.dll ;;
+      *) expected=$dist/VrlDiscoveryResES.dll ;;
+    esac
     rm -rf "$work/extract" && mkdir "$work/extract"
     msiextract -C "$work/extract" "$package" >/dev/null || { fail "$package: cannot extract"; continue; }
-    server=$(find "$work/extract" -name VrlDiscoveryResES.dll -print -quit)
-    cmp -s "$server" "$dist/VrlDiscoveryResES.dll" || cmp -s "$server" "$dist/x64/VrlDiscoveryResES.dll" \
-      || fail "$package: does not carry a signed server"
+    server=$(find "$work/extract" -name VrlDiscoveryResES.dll)
+    [ "$(printf '%s' "$server" | grep -c .)" -eq 1 ] || { fail "$package: not one server but: $server"; continue; }
+    cmp -s "$server" "$expected" || fail "$package: does not carry the signed ${expected#"$dist"/}"
   done
+  [ $count -eq 3 ] || fail "not three packages but $count"
 }
 # discover NAME: vrl-discover's output in $work/NAME.out, CRs dropped.
 discover() {
@@ -161,6 +205,7 @@ check_signed_server_works() {
   grep -qF "$clsid" "$work/unregistered.out" && fail "the signed server is still found after regsvr32 /u"
 }
 check_guest_left_alone
+check_password_nowhere
 check_signatures
 check_packaged_servers
 check_signed_server_works

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# The jobs that scripts/winevm/wine hands a guest, with guests of this test's
+# own:
+#   - a pid file and a ready mark that a crash left behind, the number now a
+#     `sleep`'s: wine does not trust them but boots a fresh guest, and the
+#     sleep lives on;
+#   - a program gets the variables that wine names (VRL_RANDOM_SEED), never a
+#     secret of the environment (VRL_SIGN_PASSWORD); a job's file is for its
+#     owner's eyes only, and no file of the state folder holds the secret,
+#     while the job runs nor after its client was killed;
+#   - a client killed while its program runs (as a time-out does): the
+#     program is ended in the guest, and the job's files go;
+#   - a job queued just as the guest stopped for idleness: the next start
+#     keeps it, and the new guest runs it.
+set -uo pipefail
+: "${VRL_SOURCE:?}"
+source "$(dirname "$0")/fake-guest.sh"
+state=$PWD/jobs-guest
+work=$PWD/jobs-work
+rm -rf "$state" "$work"
+mkdir -p "$state/jobs" "$work"
+readonly secret='vrl-Sign secret 4Kp'
+# secret_in DIR: files in DIR that hold the secret as it is, or quoted for
+# the shell (as a job file would write it).
+secret_in() { grep -rlaF -e "$secret" -e "$(printf '%q' "$secret")" -- "$1"; }
+stale= client=
+trap '"$VRL_SOURCE/scripts/winevm/stop" "$state"; kill -KILL $stale $client 2>/dev/null; rm -rf "$state" "$work"' EXIT
+fail() {
+  echo "FAIL: $1"
+  tail -n 20 "$state/console.log" 2>/dev/null
+  exit 1
+}
+unset VRL_WINEVM_STATE VRL_SIGN_PASSWORD
+# The clients run in the background are the stand-in itself, so that $! is
+# its pid, which its job's files begin with.
+wine=("$VRL_SOURCE/scripts/winevm/wine" --state="$state" --share="$VRL_SOURCE" --share="$PWD" --)
+windows_path() { local unix=$1; printf 'Z:%s' "${unix//\//\\}"; }
+cd "$work" || exit 1
+
+# A stale pid file and ready mark: a fresh guest boots (before, wine waited on
+# the `sleep` for ever).
+sleep 900 &
+stale=$!
+echo "$stale" >"$state/qemu.pid"
+echo ready >"$state/jobs/ready"
+"${wine[@]}" cmd /c exit 7 &
+client=$!
+for _ in $(seq 1 300); do [ -e "$state/console.log" ] || ! kill -0 $client 2>/dev/null && break; sleep 0.1; done
+[ -e "$state/console.log" ] || fail "wine booted no guest: it took the stale pid file's process for one"
+rc=0
+wait $client || rc=$?
+client=
+[ $rc -eq 7 ] || fail "the program's exit code came back as $rc"
+kill -0 $stale 2>/dev/null || fail "the process of the stale pid file was killed"
+is_guest "$(cat "$state/qemu.pid")" "$state" || fail "the pid file does not name the new guest"
+
+# The program's environment: the named variables, and no secret.
+out=$(VRL_SIGN_PASSWORD=$secret VRL_RANDOM_SEED=4242 "${wine[@]}" cmd /c set) || fail "cmd /c set failed"
+grep -q '^VRL_RANDOM_SEED=4242' <<<"$out" || fail "VRL_RANDOM_SEED did not reach the program"
+grep -qF -e "$secret" -e VRL_SIGN_PASSWORD <<<"$out" && fail "the program got VRL_SIGN_PASSWORD"
+
+# A program that runs a while (about a minute), writing a line every 0.3 s.
+cat >"$work/tick.vbs" <<'VBS'
+Set files = CreateObject("Scripting.FileSystemObject")
+For i = 1 To 200
+  Set stream = files.OpenTextFile(WScript.Arguments(0), 8, True)
+  stream.WriteLine i
+  stream.Close
+  started = Timer
+  Do While Timer >= started And Timer < started + 0.3
+  Loop
+Next
+VBS
+ticks() { { wc -l <"$work/ticks"; } 2>/dev/null || echo 0; }
+VRL_SIGN_PASSWORD=$secret "${wine[@]}" cscript //nologo "$(windows_path "$work/tick.vbs")" "$(windows_path "$work/ticks")" &
+client=$!
+for _ in $(seq 1 600); do [ "$(ticks)" -ge 2 ] && break; sleep 0.1; done
+[ "$(ticks)" -ge 2 ] || fail "the program does not run"
+job=$(compgen -G "$state/jobs/$client-*.run") || fail "no job file of the client: $(ls "$state/jobs")"
+[ "$(stat -c %a "$job")" = 600 ] || fail "the job file can be read by others: $(stat -c %A "$job")"
+found=$(secret_in "$state")
+[ -z "$found" ] || fail "the secret is written in: $found"
+
+# The client is killed: the guest ends the program, and the job leaves no file.
+kill -KILL $client
+wait $client 2>/dev/null
+client_pid=$client
+client=
+for _ in $(seq 1 300); do compgen -G "$state/jobs/$client_pid-*" >/dev/null || break; sleep 0.1; done
+compgen -G "$state/jobs/$client_pid-*" >/dev/null && fail "the cancelled job left: $(ls "$state/jobs")"
+before=$(ticks)
+sleep 3
+[ "$(ticks)" -eq "$before" ] || fail "the program still runs in the guest after its client was killed"
+found=$(secret_in "$state")
+[ -z "$found" ] || fail "the secret is written in: $found"
+
+# A job queued just as the guest stopped: its client (stopped here, so that it
+# cannot look meanwhile) finds it run by the next guest.
+"$VRL_SOURCE/scripts/winevm/stop" "$state"
+fake_guest "$state"
+echo ready >"$state/jobs/ready"
+"${wine[@]}" cmd /c exit 3 &
+client=$!
+for _ in $(seq 1 100); do compgen -G "$state/jobs/$client-*.job" >/dev/null && break; sleep 0.1; done
+compgen -G "$state/jobs/$client-*.job" >/dev/null || fail "the client queued no job"
+kill -STOP $client
+kill -KILL $fake_guest_pid
+wait $fake_guest_pid 2>/dev/null
+rm -f "$state/jobs/ready"
+"${wine[@]}" cmd /c exit 0 || fail "the next client failed with exit code $?"
+kill -CONT $client
+for _ in $(seq 1 600); do kill -0 $client 2>/dev/null || break; sleep 0.1; done
+kill -0 $client 2>/dev/null && fail "the queued job's client still waits a minute later"
+rc=0
+wait $client || rc=$?
+client=
+[ $rc -eq 3 ] || fail "the queued job's client got exit code $rc"
+echo "PASS"
