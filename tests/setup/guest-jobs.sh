@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# The jobs that scripts/winevm/wine hands a guest, with guests of this test's
+# The jobs that scripts/winevm/wine hands a guest, with a guest of this test's
 # own:
 #   - a pid file and a ready mark that a crash left behind, the number now a
 #     `sleep`'s: wine does not trust them but boots a fresh guest, and the
 #     sleep lives on;
+#   - a job queued just as the guest stopped: the next start keeps it, and
+#     the new guest runs it;
 #   - a program gets the variables that wine names (VRL_RANDOM_SEED), never a
 #     secret of the environment (VRL_SIGN_PASSWORD); a job's file is for its
 #     owner's eyes only, and no file of the state folder holds the secret,
 #     while the job runs nor after its client was killed;
 #   - a client killed while its program runs (as a time-out does): the
-#     program is ended in the guest, and the job's files go;
-#   - a job queued just as the guest stopped for idleness: the next start
-#     keeps it, and the new guest runs it.
+#     program is ended in the guest, and the job's files go.
 set -uo pipefail
 : "${VRL_SOURCE:?}"
 source "$(dirname "$0")/fake-guest.sh"
@@ -23,8 +23,8 @@ readonly secret='vrl-Sign secret 4Kp'
 # secret_in DIR: files in DIR that hold the secret as it is, or quoted for
 # the shell (as a job file would write it).
 secret_in() { grep -rlaF -e "$secret" -e "$(printf '%q' "$secret")" -- "$1"; }
-stale= client=
-trap '"$VRL_SOURCE/scripts/winevm/stop" "$state"; kill -KILL $stale $client 2>/dev/null; rm -rf "$state" "$work"' EXIT
+stale= client= queued=
+trap '"$VRL_SOURCE/scripts/winevm/stop" "$state"; kill -KILL $stale $client $queued 2>/dev/null; rm -rf "$state" "$work"' EXIT
 fail() {
   echo "FAIL: $1"
   tail -n 20 "$state/console.log" 2>/dev/null
@@ -37,12 +37,24 @@ wine=("$VRL_SOURCE/scripts/winevm/wine" --state="$state" --share="$VRL_SOURCE" -
 windows_path() { local unix=$1; printf 'Z:%s' "${unix//\//\\}"; }
 cd "$work" || exit 1
 
-# A stale pid file and ready mark: a fresh guest boots (before, wine waited on
-# the `sleep` for ever).
+# The guest that a crash left: a machine (played by a stand-in) that stopped
+# just after a client had queued its job (the client is stopped here, so that
+# it cannot look meanwhile), and whose pid file names by now a `sleep`. The
+# next client boots a fresh guest (before, it waited on the `sleep` for ever),
+# which leaves the `sleep` alone, and also runs the queued job (before, start
+# wiped it, and its client got exit code 125).
+fake_guest "$state"
+echo ready >"$state/jobs/ready"
+"${wine[@]}" cmd /c exit 3 &
+queued=$!
+for _ in $(seq 1 100); do compgen -G "$state/jobs/$queued-*.job" >/dev/null && break; sleep 0.1; done
+compgen -G "$state/jobs/$queued-*.job" >/dev/null || fail "the client queued no job"
+kill -STOP $queued
+kill -KILL $fake_guest_pid
+wait $fake_guest_pid 2>/dev/null
 sleep 900 &
 stale=$!
 echo "$stale" >"$state/qemu.pid"
-echo ready >"$state/jobs/ready"
 "${wine[@]}" cmd /c exit 7 &
 client=$!
 for _ in $(seq 1 300); do [ -e "$state/console.log" ] || ! kill -0 $client 2>/dev/null && break; sleep 0.1; done
@@ -53,6 +65,13 @@ client=
 [ $rc -eq 7 ] || fail "the program's exit code came back as $rc"
 kill -0 $stale 2>/dev/null || fail "the process of the stale pid file was killed"
 is_guest "$(cat "$state/qemu.pid")" "$state" || fail "the pid file does not name the new guest"
+kill -CONT $queued
+for _ in $(seq 1 600); do kill -0 $queued 2>/dev/null || break; sleep 0.1; done
+kill -0 $queued 2>/dev/null && fail "the queued job's client still waits a minute later"
+rc=0
+wait $queued || rc=$?
+queued=
+[ $rc -eq 3 ] || fail "the queued job's client got exit code $rc"
 
 # The program's environment: the named variables, and no secret.
 out=$(VRL_SIGN_PASSWORD=$secret VRL_RANDOM_SEED=4242 "${wine[@]}" cmd /c set) || fail "cmd /c set failed"
@@ -94,25 +113,4 @@ sleep 3
 found=$(secret_in "$state")
 [ -z "$found" ] || fail "the secret is written in: $found"
 
-# A job queued just as the guest stopped: its client (stopped here, so that it
-# cannot look meanwhile) finds it run by the next guest.
-"$VRL_SOURCE/scripts/winevm/stop" "$state"
-fake_guest "$state"
-echo ready >"$state/jobs/ready"
-"${wine[@]}" cmd /c exit 3 &
-client=$!
-for _ in $(seq 1 100); do compgen -G "$state/jobs/$client-*.job" >/dev/null && break; sleep 0.1; done
-compgen -G "$state/jobs/$client-*.job" >/dev/null || fail "the client queued no job"
-kill -STOP $client
-kill -KILL $fake_guest_pid
-wait $fake_guest_pid 2>/dev/null
-rm -f "$state/jobs/ready"
-"${wine[@]}" cmd /c exit 0 || fail "the next client failed with exit code $?"
-kill -CONT $client
-for _ in $(seq 1 600); do kill -0 $client 2>/dev/null || break; sleep 0.1; done
-kill -0 $client 2>/dev/null && fail "the queued job's client still waits a minute later"
-rc=0
-wait $client || rc=$?
-client=
-[ $rc -eq 3 ] || fail "the queued job's client got exit code $rc"
 echo "PASS"
