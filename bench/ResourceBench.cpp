@@ -57,21 +57,7 @@ bool Wrong(const char* what)
 }
 
 // A heap of the bench's own: HeapDestroy on destruction.
-class OwnedHeap {
-public:
-    explicit OwnedHeap(HANDLE heap) : heap_(heap) {}
-    OwnedHeap(const OwnedHeap&) = delete;
-    OwnedHeap& operator=(const OwnedHeap&) = delete;
-    ~OwnedHeap()
-    {
-        if (heap_)
-            HeapDestroy(heap_);
-    }
-    HANDLE Get() const { return heap_; }
-
-private:
-    HANDLE heap_;
-};
+using OwnedHeap = UniqueHandle<HANDLE, HeapDestroy>;
 
 std::wstring ServerPath()
 {

@@ -113,25 +113,30 @@ private:
     T* pointer_ = nullptr;
 };
 
-// A loaded module: FreeLibrary on destruction.
-class LoadedModule {
+// A handle that one function of the platform closes: Close(handle) on
+// destruction, unless the handle is null.
+template <class Handle, auto Close>
+class UniqueHandle {
 public:
-    LoadedModule() = default;
-    explicit LoadedModule(HMODULE adopted) : module_(adopted) {}
-    LoadedModule(const LoadedModule&) = delete;
-    LoadedModule& operator=(const LoadedModule&) = delete;
-    ~LoadedModule()
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle adopted) : handle_(adopted) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle()
     {
-        if (module_)
-            FreeLibrary(module_);
+        if (handle_)
+            Close(handle_);
     }
 
-    HMODULE Get() const { return module_; }
-    explicit operator bool() const { return module_ != nullptr; }
+    Handle Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
 
 private:
-    HMODULE module_ = nullptr;
+    Handle handle_ = nullptr;
 };
+
+// A loaded module: FreeLibrary on destruction.
+using LoadedModule = UniqueHandle<HMODULE, FreeLibrary>;
 
 // Holds a critical section entered for one scope.
 class CriticalSectionLock {

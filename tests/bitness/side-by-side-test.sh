@@ -27,8 +27,7 @@ tool() { printf '%s' "${build[$1]}/$2"; }
 work=$(mktemp -d "$PWD/side-by-side.XXXXXX") || exit 1
 lock_prefix
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$VRL_SOURCE/tests/test-outcome.sh"
 
 # run NAME BITS PROGRAM ARG...: output in $work/NAME.out, CRs dropped.
 run() {
@@ -104,13 +103,7 @@ cleanup() {
   rm -rf "$work"
 }
 
-finish() {
-  cleanup
-  [ "$failures" -eq 0 ] && echo "side by side: PASS"
-  exit "$failures"
-}
-trap finish EXIT
-trap 'fail "interrupted"; exit' INT TERM
+end_test_with "side by side"
 
 sibling_library 32 register
 sibling_library 64 register

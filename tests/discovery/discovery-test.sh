@@ -24,8 +24,7 @@ dll=$(windows_path "$VRL_BIN/VrlDiscoveryResES.dll")
 work=$(mktemp -d "$PWD/discovery.XXXXXX") || exit 1
 lock_prefix
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$VRL_SOURCE/tests/test-outcome.sh"
 
 # .reg files: every backslash inside a string is doubled.
 reg_text() { local text=$1; printf '"%s"' "${text//\\/\\\\}"; }
@@ -194,14 +193,8 @@ for clsid in broken:
 PY
 }
 
-finish() {
-  cleanup
-  [ "$failures" -eq 0 ] && echo "discovery: PASS"
-  exit "$failures"
-}
 # Cleaned up however the run ends, a timeout's TERM included.
-trap finish EXIT
-trap 'fail "interrupted"; exit' INT TERM
+end_test_with "discovery"
 
 check_usage
 check_nothing_found

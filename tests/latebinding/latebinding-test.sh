@@ -21,8 +21,7 @@ sibling=$(windows_path "$VRL_BIN/vrllocale.tlb")
 work=$(mktemp -d "$PWD/latebinding.XXXXXX") || exit 1
 lock_prefix
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$VRL_SOURCE/tests/test-outcome.sh"
 
 cleanup() {
   wine regsvr32 /s /u "$dll" || fail "regsvr32 /u failed"
@@ -43,12 +42,6 @@ run_client() {
   [ "$result" = "RESULT PASS" ] || fail "client reported '${result:-no result line}' (exit $status)"
 }
 
-finish() {
-  cleanup
-  [ "$failures" -eq 0 ] && echo "late binding: PASS"
-  exit "$failures"
-}
 # Cleaned up however the run ends, a timeout's TERM included.
-trap finish EXIT
-trap 'fail "interrupted"; exit' INT TERM
+end_test_with "late binding"
 run_client

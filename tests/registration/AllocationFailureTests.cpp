@@ -77,7 +77,7 @@ void WalkRegistration(const std::string& name, const std::function<HRESULT()>& a
         // The map's lookup allocates nothing, so a failure is never taken
         // for an unknown reference.
         if (injected) {
-            EXPECT_EQ(hr, E_OUTOFMEMORY) << name << ", allocation " << n << " failing: " << Hex(hr);
+            EXPECT_EQ(hr, E_OUTOFMEMORY) << name << ", allocation " << n << " failing: " << HexCode(hr);
             EXPECT_EQ(area.Snapshot(), before) << name << ", allocation " << n << " failing: registry changed";
         } else {
             EXPECT_EQ(hr, S_OK) << name;

@@ -69,7 +69,7 @@ TEST(DbcsExpansion, MatchesDoubleByteNamesAndCopiesValuesWhole)
     };
     for (const auto& c : cases) {
         char* expanded = nullptr;
-        EXPECT_EQ(Hex(parser.ExpandVariables(c.text.c_str(), &expanded)), Hex(c.hr)) << c.text;
+        EXPECT_EQ(HexCode(parser.ExpandVariables(c.text.c_str(), &expanded)), HexCode(c.hr)) << c.text;
         TaskMemory<char> owner(expanded);
         if (SUCCEEDED(c.hr)) {
             ASSERT_NE(expanded, nullptr);
@@ -85,11 +85,11 @@ TEST(DbcsEngine, KeyNamesWithBackslashTrailBytesAreOneLevelDeep)
     area.Reset();
     const std::string table = TableCharacter;
     const std::string script = "HKCU { " + table + " = s '" + table + "' { val " + table + " = s 'x' } }";
-    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Register)), Hex(S_OK));
+    EXPECT_EQ(HexCode(Apply(script.c_str(), ScriptMode::Register)), HexCode(S_OK));
     EXPECT_EQ(area.Snapshot(),
               SortedLines("HKCU\\" + table + "\nHKCU\\" + table + " [] S " + table + "\nHKCU\\" + table + " [" + table +
                           "] S x"));
-    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(HexCode(Apply(script.c_str(), ScriptMode::Unregister)), HexCode(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 }
 
@@ -103,9 +103,9 @@ TEST(DbcsEngine, ALongDoubleByteKeyNameIsRemovedWhole)
     for (int i = 0; i < 200; ++i)
         name += TableCharacter;
     const std::string script = "HKCU { '" + name + "' }";
-    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Register)), Hex(S_OK));
+    EXPECT_EQ(HexCode(Apply(script.c_str(), ScriptMode::Register)), HexCode(S_OK));
     EXPECT_EQ(area.Snapshot(), "HKCU\\" + name + "\n");
-    EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(HexCode(Apply(script.c_str(), ScriptMode::Unregister)), HexCode(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 }
 

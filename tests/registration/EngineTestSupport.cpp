@@ -24,7 +24,7 @@ HRESULT Apply(const char* script, ScriptMode mode)
     return ApplyScript(parser, script, mode);
 }
 
-std::string Hex(HRESULT hr)
+std::string HexCode(HRESULT hr)
 {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
@@ -44,7 +44,7 @@ std::string ReadAllTokens(const std::string& text)
             return result + "end";
         const HRESULT hr = parser.ReadToken(token);
         if (FAILED(hr))
-            return result + (hr == DISP_E_EXCEPTION ? "DISP_E_EXCEPTION" : Hex(hr));
+            return result + (hr == DISP_E_EXCEPTION ? "DISP_E_EXCEPTION" : HexCode(hr));
         result += std::string(token) + "|";
     }
 }

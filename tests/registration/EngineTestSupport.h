@@ -20,4 +20,4 @@ HRESULT Apply(const char* script, ScriptMode mode);
 std::string ReadAllTokens(const std::string& text);
 
 // "0x80020009" and the like, so that failures read well.
-std::string Hex(HRESULT hr);
+std::string HexCode(HRESULT hr);

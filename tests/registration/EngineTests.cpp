@@ -136,9 +136,9 @@ TEST(ApplyScript, TableOfScriptsAgainstTheRegistry)
     for (const auto& c : Cases) {
         area.Reset();
         if (c.setup) {
-            ASSERT_EQ(Hex(Apply(c.setup, ScriptMode::Register)), Hex(S_OK)) << c.name;
+            ASSERT_EQ(HexCode(Apply(c.setup, ScriptMode::Register)), HexCode(S_OK)) << c.name;
         }
-        EXPECT_EQ(Hex(Apply(c.script, c.mode)), Hex(c.hr)) << c.name;
+        EXPECT_EQ(HexCode(Apply(c.script, c.mode)), HexCode(c.hr)) << c.name;
         EXPECT_EQ(area.Snapshot(), SortedLines(c.state)) << c.name;
     }
 }
@@ -158,17 +158,17 @@ TEST(ApplyScript, NestingIsBoundedAndTooDeepAScriptRollsBack)
 {
     TestArea& area = EngineArea();
     area.Reset();
-    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), ScriptMode::Register)), Hex(S_OK));
+    EXPECT_EQ(HexCode(Apply(NestedScript(MaxNestingDepth).c_str(), ScriptMode::Register)), HexCode(S_OK));
     std::string deepest = "HKCU";
     for (int key = 2; key <= MaxNestingDepth; ++key)
         deepest.append("\\").append(std::to_string(key));
     HKEY key = area.OpenKey(deepest.c_str(), KEY_READ);
     EXPECT_NE(key, nullptr);
     RegCloseKey(key);
-    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth).c_str(), ScriptMode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(HexCode(Apply(NestedScript(MaxNestingDepth).c_str(), ScriptMode::Unregister)), HexCode(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 
-    EXPECT_EQ(Hex(Apply(NestedScript(MaxNestingDepth + 1).c_str(), ScriptMode::Register)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(HexCode(Apply(NestedScript(MaxNestingDepth + 1).c_str(), ScriptMode::Register)), HexCode(DISP_E_EXCEPTION));
     EXPECT_EQ(area.Snapshot(), "");
 }
 
@@ -190,16 +190,16 @@ TEST(ApplyScript, RemovalReachesTheDeepestKeyOfTheLongestNames)
     TestArea& area = EngineArea();
     area.Reset();
     const std::string plain = DeepLongScript("");
-    ASSERT_EQ(Hex(Apply(plain.c_str(), ScriptMode::Register)), Hex(S_OK));
-    EXPECT_EQ(Hex(Apply(plain.c_str(), ScriptMode::Unregister)), Hex(S_OK));
+    ASSERT_EQ(HexCode(Apply(plain.c_str(), ScriptMode::Register)), HexCode(S_OK));
+    EXPECT_EQ(HexCode(Apply(plain.c_str(), ScriptMode::Unregister)), HexCode(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 
     // Under NoRemove only the values go, the deepest one included.
-    ASSERT_EQ(Hex(Apply(plain.c_str(), ScriptMode::Register)), Hex(S_OK));
+    ASSERT_EQ(HexCode(Apply(plain.c_str(), ScriptMode::Register)), HexCode(S_OK));
     const std::string before = area.Snapshot();
     std::string kept = DeepLongScript("NoRemove ");
     kept.replace(kept.find(" val W = s 'y'"), 14, "");
-    EXPECT_EQ(Hex(Apply(kept.c_str(), ScriptMode::Unregister)), Hex(S_OK));
+    EXPECT_EQ(HexCode(Apply(kept.c_str(), ScriptMode::Unregister)), HexCode(S_OK));
     std::string expected = before;
     const auto valueLine = expected.find(" [V] S x\n");
     ASSERT_NE(valueLine, std::string::npos);
@@ -216,7 +216,7 @@ TEST(ApplyScript, AValueNameHoldsAtMost259Bytes)
         const std::string name(length, 'n');
         const std::string script = "HKCU { K { val " + name + " = s 'x' } }";
         const HRESULT expected = length == 259 ? S_OK : DISP_E_EXCEPTION;
-        EXPECT_EQ(Hex(Apply(script.c_str(), ScriptMode::Register)), Hex(expected)) << length;
+        EXPECT_EQ(HexCode(Apply(script.c_str(), ScriptMode::Register)), HexCode(expected)) << length;
         EXPECT_EQ(area.Snapshot(), length == 259 ? "HKCU\\K\nHKCU\\K [" + name + "] S x\n" : "") << length;
     }
 }
@@ -245,7 +245,7 @@ TEST(ApplyScript, AValueThatCannotBeWrittenFailsAndRollsBack)
     const HRESULT hr = Apply("HKCU { K = s 'x' val V = s 'y' }", ScriptMode::Register);
     area.RestoreRedirects();
     RegCloseKey(readOnly);
-    EXPECT_EQ(Hex(hr), Hex(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)));
+    EXPECT_EQ(HexCode(hr), HexCode(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)));
     EXPECT_EQ(area.Snapshot(), "");
 }
 

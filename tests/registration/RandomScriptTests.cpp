@@ -126,13 +126,13 @@ TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
             area.Reset();
         const HRESULT registered = Apply(script.c_str(), ScriptMode::Register);
         if (!IsDocumented(registered)) {
-            ADD_FAILURE() << "script " << i << " registered with " << Hex(registered) << ":\n" << script;
+            ADD_FAILURE() << "script " << i << " registered with " << HexCode(registered) << ":\n" << script;
             ++failures;
         }
         if (FAILED(registered) && !ContainsIgnoringCase(script, "NoRemove")) {
             ++rollbacksChecked;
             if (FirstBlockLeftSomething(area, script)) {
-                ADD_FAILURE() << "script " << i << " failed with " << Hex(registered) << " but left:\n"
+                ADD_FAILURE() << "script " << i << " failed with " << HexCode(registered) << " but left:\n"
                               << area.Snapshot() << "script:\n"
                               << script;
                 ++failures;
@@ -140,7 +140,7 @@ TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
         }
         const HRESULT unregistered = Apply(script.c_str(), ScriptMode::Unregister);
         if (!IsDocumented(unregistered)) {
-            ADD_FAILURE() << "script " << i << " unregistered with " << Hex(unregistered) << ":\n" << script;
+            ADD_FAILURE() << "script " << i << " unregistered with " << HexCode(unregistered) << ":\n" << script;
             ++failures;
         }
     }

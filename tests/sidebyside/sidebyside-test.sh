@@ -20,8 +20,7 @@ servers=("$@")
 work=$(mktemp -d "$PWD/sidebyside.XXXXXX") || exit 1
 lock_prefix
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$VRL_SOURCE/tests/test-outcome.sh"
 dll_of() { windows_path "${1%%=*}"; }
 
 category_is_there() { wine reg query "HKCR\\Component Categories\\$catid" >/dev/null 2>&1; }
@@ -74,13 +73,7 @@ cleanup() {
   fi
   rm -rf "$work"
 }
-finish() {
-  cleanup
-  [ "$failures" -eq 0 ] && echo "side by side: PASS"
-  exit "$failures"
-}
-trap finish EXIT
-trap 'fail "interrupted"; exit' INT TERM
+end_test_with "side by side"
 
 [ "${#servers[@]}" -ge 3 ] || fail "three servers or more are needed, got ${#servers[@]}"
 for server in "${servers[@]}"; do

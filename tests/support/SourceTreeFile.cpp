@@ -1,5 +1,7 @@
 #include "tests/support/SourceTreeFile.h"
 
+#include "tools/console/ConsoleText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -11,19 +13,6 @@ constexpr char kSourceTreeUtf8[] = VRL_SOURCE_TREE_UTF8;
 // The registry script that the build wrote for the source language's server.
 constexpr char kServerScriptUtf8[] = VRL_SERVER_SCRIPT_UTF8;
 constexpr DWORD kReadChunk = 4096;
-
-std::wstring FromUtf8(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
 
 // Closes the file on destruction.
 class ReadOnlyFile {

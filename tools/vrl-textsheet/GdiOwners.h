@@ -3,42 +3,16 @@
 // on destruction, and one selected into a device context is selected out
 // again first.
 
+#include "common/Ownership.h"
+
 #include <windows.h>
 
 // A memory device context: DeleteDC on destruction.
-class MemoryDc {
-public:
-    MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {}
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    ~MemoryDc()
-    {
-        if (dc_)
-            DeleteDC(dc_);
-    }
-    HDC Get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
+using MemoryDc = UniqueHandle<HDC, DeleteDC>;
 
 // A font, a bitmap or a brush: DeleteObject on destruction.
 template <class Handle>
-class GdiObject {
-public:
-    explicit GdiObject(Handle handle = nullptr) : handle_(handle) {}
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject()
-    {
-        if (handle_)
-            DeleteObject(handle_);
-    }
-    Handle Get() const { return handle_; }
-
-private:
-    Handle handle_;
-};
+using GdiObject = UniqueHandle<Handle, DeleteObject>;
 
 // An object selected into a device context for one scope.
 class Selection {

@@ -102,7 +102,7 @@ Layout LayOut(HDC dc, const std::vector<SheetRow>& rows, int headerHeight)
 HRESULT DrawTextSheet(const SheetRequest& request, const std::vector<SheetRow>& rows, std::wstring& actualFace,
                       std::vector<MeasuredRow>& measured)
 {
-    const MemoryDc dc;
+    const MemoryDc dc(CreateCompatibleDC(nullptr));
     if (!dc.Get())
         return E_FAIL;
     const GdiObject<HFONT> font(CreateFontW(-MulDiv(request.pointSize, DotsPerInch, PointsPerInch), 0, 0, 0, FW_NORMAL,
