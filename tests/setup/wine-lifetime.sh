@@ -65,6 +65,15 @@ package second "$work/home-shared" || fail "the second of two runs at once faile
 wait "$first" || fail "the first of two runs at once failed: $(cat "$work/first.log")"
 none_left "after two package runs at once" "$work"
 
+# A test run's fixture makes a fresh prefix whose server lingers for minutes:
+# the next program must not wait for that server to go.
+VRL_WINE_LINGER=120 "$VRL_SOURCE/scripts/wine64" --home="$work/home-fresh" --fresh
+if ! timeout 30 "$VRL_SOURCE/scripts/wine64" --home="$work/home-fresh" cmd /c exit; then
+  fail "a program after --fresh waited for the fresh prefix's server to go"
+fi
+"$VRL_SOURCE/scripts/wine64" --home="$work/home-fresh" --end
+none_left "after --fresh and --end" "$work/home-fresh"
+
 # The demo, where it runs on this host.
 if [ "$("$VRL_SOURCE/scripts/wine32" --home="$build32/wine32" --lane 2>/dev/null)" = native ]; then
   "$VRL_SOURCE/scripts/demo" --no-build >"$work/demo.log" 2>&1 || fail "the demo failed: $(cat "$work/demo.log")"
