@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# How long one more language server takes to build, 32- and 64-bit together,
+# How long the kit takes over one language (export, check and pseudo-locale;
+# goal 2 s), and how long one more language server takes to build, 32- and
+# 64-bit together,
 # in build trees that are built already: a translated language folder is
 # added, and only its server is built. Prints the seconds of each bitness and
 # their sum against the goal. The folder and its server leave the build trees
@@ -10,6 +12,7 @@ set -uo pipefail
 source_tree=$1
 builds=("$2" "$3")
 readonly goal_seconds=20
+readonly kit_goal_seconds=2
 readonly tag=fr-FR
 # A folder name that no real language takes: its build files are removed.
 readonly name=frbench
@@ -57,6 +60,16 @@ for entry in catalogue:
         entry.flags.remove("fuzzy")
 catalogue.save()
 PY
+
+# The kit over the source language, as a translator's round uses it.
+start=$(date +%s.%N)
+"$langkit" export es --po "$work/es.po" >/dev/null && "$langkit" check es >/dev/null \
+  && "$langkit" pseudo "$work/qps-ploc" >/dev/null || fail "the kit failed over es"
+read -r seconds verdict < <("$python" -c '
+import sys
+seconds = float(sys.argv[2]) - float(sys.argv[1])
+print(f"{seconds:.2f}", "met" if seconds <= float(sys.argv[3]) else "MISSED")' "$start" "$(date +%s.%N)" "$kit_goal_seconds")
+printf '%-36s %6s s  goal <= %s s: %s\n' "export, check and pseudo-locale, es" "$seconds" "$kit_goal_seconds" "$verdict"
 
 total=0
 for build in "${builds[@]}"; do
