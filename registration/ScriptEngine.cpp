@@ -103,6 +103,7 @@ private:
 
     HRESULT HandleItem()
     {
+        itemIsNoRemove_ = false;
         bool isDeleteItem = false;
         if (EqualsIgnoringCase(token_, KeywordForceRemove) || EqualsIgnoringCase(token_, KeywordDelete)) {
             isDeleteItem = EqualsIgnoringCase(token_, KeywordDelete);
@@ -123,6 +124,7 @@ private:
     {
         if (EqualsIgnoringCase(token_, KeywordNoRemove)) {
             mayDelete_ = false;
+            itemIsNoRemove_ = true;
             const HRESULT hr = parser_.ReadToken(token_);
             if (FAILED(hr))
                 return hr;
@@ -219,10 +221,11 @@ private:
         return UnregisterKey(item, fits && !KeepsTopKey() ? KeyPresence::MayExist : KeyPresence::Absent);
     }
 
-    // A top key that removal would delete is only read through instead.
+    // A top key is only read through, whatever came before it in the body;
+    // one marked NoRemove is walked, so that what it lists below goes.
     bool KeepsTopKey() const
     {
-        return mode_ == ScriptMode::UnregisterKeepingTopKeys && depth_ == RootBodyDepth && mayDelete_;
+        return mode_ == ScriptMode::UnregisterKeepingTopKeys && depth_ == RootBodyDepth && !itemIsNoRemove_;
     }
 
     LONG CreateKey(HKEY* key, DWORD* disposition) const
@@ -309,6 +312,8 @@ private:
     const bool absent_;
     const int depth_;
     bool mayDelete_ = true;
+    // Whether the item being read is marked NoRemove itself.
+    bool itemIsNoRemove_ = false;
     bool bodyKeyTried_ = false;
     OwnedKey current_;
     char keyName_[KeyNameCapacity];

@@ -13,8 +13,8 @@ constexpr int MaxNestingDepth = 32;
 
 // What a walk does with the keys and values that a script lists. Removal
 // that keeps top keys leaves each key named in a root body in place with
-// everything below it, unless a NoRemove before it in that body already
-// keeps it; below those, it removes as Unregister does.
+// everything below it, whatever precedes it in that body. A top key marked
+// NoRemove stays too, and below it removal goes on as Unregister does.
 enum class ScriptMode { Register, Unregister, UnregisterKeepingTopKeys };
 // Whether the key that a body belongs to may be in the registry. The body of
 // a key known to be absent is only read through.
