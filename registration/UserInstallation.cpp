@@ -47,7 +47,7 @@ HRESULT UnregisterForUser(const ServerModule& module)
     if (FAILED(redirected))
         return redirected;
     const HRESULT enrolment = RemoveEnrolmentDirectly();
-    HRESULT hr = ModuleUnregisterServer(module, false);
+    HRESULT hr = ModuleUnregisterServer(module, false, RegistrationScope::User);
     const HRESULT library = ModuleUnregisterTypeLib(module, RegistrationScope::User);
     if (SUCCEEDED(hr))
         hr = library;
