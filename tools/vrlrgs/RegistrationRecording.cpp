@@ -14,7 +14,9 @@
 
 namespace {
 
-inline constexpr wchar_t ScratchKeyName[] = L"Software\\VrlDiscoveryResES registration recording";
+// Each process records below a scratch key of its own: the prefix and its
+// process id.
+inline constexpr wchar_t ScratchKeyPrefix[] = L"Software\\VrlDiscoveryResES registration recording ";
 constexpr wchar_t Separator = L'\t';
 
 // The one class that a language server's type library describes: the class
@@ -154,6 +156,25 @@ HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
     return S_OK;
 }
 
+// The process's scratch key below HKEY_CURRENT_USER, empty when the recording
+// starts and deleted however it ends. A key of the same name that an earlier
+// process of the same id left behind is taken away first.
+class ScratchKey {
+public:
+    ScratchKey() : name_(ScratchKeyPrefix + std::to_wstring(GetCurrentProcessId()))
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
+    }
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+    ~ScratchKey() { RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str()); }
+
+    const wchar_t* Name() const { return name_.c_str(); }
+
+private:
+    std::wstring name_;
+};
+
 // Everything that the server's registration writes into the classes root;
 // the category rows the way a per-user installation writes them, since the
 // categories manager does not follow the redirection.
@@ -175,16 +196,13 @@ HRESULT WriteRegistrationRows(const RecordingTargets& targets)
 HRESULT RecordRegistration(const RecordingTargets& targets, std::wstring& rows)
 {
     rows.clear();
-    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
-    HRESULT hr = S_OK;
-    {
-        const ClassesRootRedirect classesRoot(ScratchKeyName);
-        hr = classesRoot.Status();
-        if (SUCCEEDED(hr))
-            hr = WriteRegistrationRows(targets);
-        if (SUCCEEDED(hr))
-            hr = DumpKey(classesRoot.Target(), std::wstring(), rows);
-    }
-    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
+    // Declared first, the scratch key outlives the redirection to it.
+    const ScratchKey scratch;
+    const ClassesRootRedirect classesRoot(scratch.Name());
+    HRESULT hr = classesRoot.Status();
+    if (SUCCEEDED(hr))
+        hr = WriteRegistrationRows(targets);
+    if (SUCCEEDED(hr))
+        hr = DumpKey(classesRoot.Target(), std::wstring(), rows);
     return hr;
 }
