@@ -107,6 +107,8 @@ HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib)
         result = entry->updateRegistry(RegistryUpdate::Register);
         if (FAILED(result))
             return result;
+        if (!entry->categoryMap)
+            continue;
         result = RegisterClassCategories(*entry->clsid, entry->categoryMap(), true);
         if (FAILED(result))
             return result;
