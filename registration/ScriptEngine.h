@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 
 // Deepest nesting of bodies, the root body counting as the first.
 constexpr int RootBodyDepth = 1;
@@ -20,8 +20,8 @@ enum class ScriptMode { Register, Unregister, UnregisterKeepingTopKeys };
 // a key known to be absent is only read through.
 enum class KeyPresence { MayExist, Absent };
 
-HRESULT ApplyScript(ScriptParser& parser, const char* text, ScriptMode mode);
+HRESULT ApplyScript(ScriptLexer& lexer, const char* text, ScriptMode mode);
 
 // Walks one body. On entry `token` holds the "{" that opened it; on success
 // it holds the "}" that closed it. `depth` is 1 for a root body.
-HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth);
+HRESULT WalkKeyBlock(ScriptLexer& lexer, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth);

@@ -7,6 +7,7 @@
 #include "registration/GuidKeyPath.h"
 #include "common/LocalizationCategory.h"
 #include "registration/OwnedKey.h"
+#include "registration/RegistrationSequence.h"
 #include "registration/RegistryTree.h"
 #include "registration/TypeLibRegistration.h"
 #include "common/Guids.h"
@@ -82,6 +83,24 @@ RegistryUpdate RemovalFor(REFCLSID clsid, RegistrationScope scope)
     return OtherViewRegistersClass(clsid, scope) ? RegistryUpdate::UnregisterOwnView : RegistryUpdate::Unregister;
 }
 
+// The machine's classes, in which the categories manager writes the category
+// and the enrolment.
+class MachineTarget {
+public:
+    explicit MachineTarget(const ServerModule& module) : module_(module) {}
+
+    HRESULT WriteClasses() const { return ModuleRegisterClasses(module_); }
+    HRESULT WriteTypeLib() const { return ModuleRegisterTypeLib(module_, RegistrationScope::Machine); }
+    HRESULT WriteCategory() const
+    {
+        return RegisterCategory(LocalizationCategory::catid, LocalizationCategory::description);
+    }
+    HRESULT WriteEnrolment() const { return AddClassToCategory(CLSID_LanguageServer, LocalizationCategory::catid); }
+
+private:
+    const ServerModule& module_;
+};
+
 }  // namespace
 
 void RemoveEmptyImplementedCategories(REFCLSID clsid)
@@ -98,7 +117,7 @@ void RemoveEmptyImplementedCategories(REFCLSID clsid)
         RegDeleteKeyW(classKey.Get(), ImplementedCategoriesKeyName);
 }
 
-HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib)
+HRESULT ModuleRegisterClasses(const ServerModule& module)
 {
     HRESULT result = S_OK;
     for (const ClassEntry* entry = module.classTable; entry && entry->clsid; ++entry) {
@@ -113,8 +132,6 @@ HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib)
         if (FAILED(result))
             return result;
     }
-    if (registerTypeLib)
-        return ModuleRegisterTypeLib(module);
     return result;
 }
 
@@ -135,14 +152,8 @@ HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLi
 
 HRESULT RegisterServer(const ServerModule& module)
 {
-    const HRESULT hr = ModuleRegisterServer(module, true);
-    if (FAILED(hr))
-        return hr;
-    if (FAILED(RegisterCategory(LocalizationCategory::catid, LocalizationCategory::description)))
-        return SELFREG_E_CLASS;
-    if (FAILED(AddClassToCategory(CLSID_LanguageServer, LocalizationCategory::catid)))
-        return SELFREG_E_CLASS;
-    return S_OK;
+    MachineTarget machine(module);
+    return RunRegistration(machine);
 }
 
 HRESULT UnregisterServer(const ServerModule& module)

@@ -58,7 +58,7 @@ TEST(ClassRegistration, AClassWithoutACategoryMapRegistersAndUnregisters)
     };
     ServerModule module = ModuleOf(GetModuleHandleW(nullptr));
     module.classTable = table;
-    EXPECT_EQ(ModuleRegisterServer(module, false), S_OK);
+    EXPECT_EQ(ModuleRegisterClasses(module), S_OK);
     EXPECT_EQ(ModuleUnregisterServer(module, false, RegistrationScope::Machine), S_OK);
 }
 
