@@ -115,8 +115,7 @@ void NameRemainingHelpDirectory(const TLIBATTR& attributes)
             continue;
         const DWORD length = HelpDirLength(folder);
         folder[length] = L'\0';
-        RegSetKeyValueW(version.Get(), HelpDirectoryKeyName, nullptr, REG_SZ, folder,
-                        (length + 1) * sizeof folder[0]);
+        RegSetKeyValueW(version.Get(), HelpDirectoryKeyName, nullptr, REG_SZ, folder, (length + 1) * sizeof folder[0]);
         return;
     }
 }

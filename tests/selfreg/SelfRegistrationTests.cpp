@@ -301,8 +301,8 @@ TEST_F(OtherViewRegistration, TheHelpFolderNamesTheLibraryThatStays)
     const std::wstring server = BuiltServer();
     const std::wstring otherFile = L"C:\\other bitness\\VrlDiscoveryResES.dll";
     ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
-    ASSERT_EQ(RunProcess(L"reg add \"" + LibraryKeyName + L"\\1.0\\0\\" + OtherPlatformKey + L"\" /ve /d \"" + otherFile +
-                         L"\"" + OtherView),
+    ASSERT_EQ(RunProcess(L"reg add \"" + LibraryKeyName + L"\\1.0\\0\\" + OtherPlatformKey + L"\" /ve /d \"" +
+                         otherFile + L"\"" + OtherView),
               0u);
     ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
 
