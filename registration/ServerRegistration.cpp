@@ -52,7 +52,7 @@ LONG OpenClassKey(OwnedKey& key, REFCLSID clsid, const wchar_t* subkeyPath, REGS
     return key.OpenInto(HKEY_CLASSES_ROOT, path, rights);
 }
 
-// The classes of the hive that a registration in `scope` writes.
+// The hive whose classes a registration in `scope` writes.
 HKEY ClassesHiveOf(RegistrationScope scope)
 {
     return scope == RegistrationScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
