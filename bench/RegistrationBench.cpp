@@ -14,13 +14,14 @@
 #include "bench/Comparison.h"
 #include "common/ResourceIds.h"
 #include "registration/ReplacementMap.h"
+#include "registration/ScratchClassesRoot.h"
 #include "registration/ScriptEngine.h"
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 #include "server/ServerModule.h"
 
 namespace {
 
-constexpr char kScratchKey[] = "Software\\VrlDiscoveryBench\\HKCR";
+constexpr wchar_t kScratchKeyPrefix[] = L"Software\\VrlDiscoveryBench ";
 constexpr double kScriptGoal = 1.3;
 constexpr double kLinearGoal = 11.0;
 constexpr int kKeysPerScript = 20;
@@ -116,7 +117,7 @@ void DirectRegistration()
 
 class ScriptRun {
 public:
-    explicit ScriptRun(std::string text) : text_(std::move(text)), parser_(map_)
+    explicit ScriptRun(std::string text) : text_(std::move(text)), lexer_(map_)
     {
         wchar_t path[MAX_PATH];
         MultiByteToWideChar(CP_ACP, 0, kModulePath, -1, path, MAX_PATH);
@@ -124,14 +125,14 @@ public:
     }
     void operator()()
     {
-        ApplyScript(parser_, text_.c_str(), ScriptMode::Register);
-        ApplyScript(parser_, text_.c_str(), ScriptMode::Unregister);
+        ApplyScript(lexer_, text_.c_str(), ScriptMode::Register);
+        ApplyScript(lexer_, text_.c_str(), ScriptMode::Unregister);
     }
 
 private:
     std::string text_;
     ReplacementMap map_;
-    ScriptParser parser_;
+    ScriptLexer lexer_;
 };
 
 }  // namespace
@@ -139,10 +140,7 @@ private:
 int main()
 {
     ModuleStart(nullptr, GetModuleHandleW(nullptr));
-    HKEY scratch = nullptr;
-    RegDeleteTreeA(HKEY_CURRENT_USER, kScratchKey);
-    RegCreateKeyExA(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch, nullptr);
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, scratch);
+    const ScratchClassesRoot scratch(kScratchKeyPrefix);
     CreateWithDefault("CLSID", nullptr);
     CreateWithDefault("Bench", nullptr);
 
@@ -169,9 +167,6 @@ int main()
         std::printf("Fastest of several passes, both sides alternating, below a redirected HKEY_CLASSES_ROOT.\n\n");
         PrintTable(results, static_cast<int>(sizeof results / sizeof results[0]));
     }
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    RegCloseKey(scratch);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\VrlDiscoveryBench");
     ModuleStop();
     return 0;
 }

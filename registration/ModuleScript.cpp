@@ -4,7 +4,7 @@
 #include "registration/ModulePath.h"
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptEngine.h"
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 #include "registration/Win32Result.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
@@ -77,46 +77,38 @@ HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, RegistryU
     hr = ChooseScriptPath(module.moduleInstance, path, scriptPath);
     if (FAILED(hr))
         return hr;
-    wchar_t escapedPath[EscapedPathCapacity];
-    EscapeQuotes(escapedPath, scriptPath);
+    // The file itself is opened by its UTF-16 path.
+    return RunFileScript(path, scriptPath, resourceId, extraPairs, ScriptModeFor(update));
+}
 
+HRESULT RunFileScript(const wchar_t* path, const wchar_t* modulePath, UINT resourceId,
+                      const ReplacementPair* extraPairs, ScriptMode mode)
+{
+    if (static_cast<DWORD>(lstrlenW(modulePath)) >= ModulePathCapacity)
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    wchar_t escapedPath[EscapedPathCapacity];
+    EscapeQuotes(escapedPath, modulePath);
     ReplacementMap map;
     const ReplacementPair modulePair[] = {{ModulePairName, escapedPath}, {}};
-    hr = InsertPairs(map, modulePair);
+    HRESULT hr = InsertPairs(map, modulePair);
     if (SUCCEEDED(hr))
         hr = InsertPairs(map, extraPairs);
     if (FAILED(hr))
         return hr;
-    // The file itself is opened by its UTF-16 path.
-    return RunResourceScript(map, path, resourceId, ScriptResourceType, ScriptModeFor(update));
-}
 
-HRESULT RegisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type)
-{
-    return RunResourceScript(map, path, resourceId, type, ScriptMode::Register);
-}
-
-HRESULT UnregisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type)
-{
-    return RunResourceScript(map, path, resourceId, type, ScriptMode::Unregister);
-}
-
-HRESULT RunResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type,
-                          ScriptMode mode)
-{
     SetLastError(ERROR_SUCCESS);
     LoadedModule file(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!file)
         return LastErrorResult();
-    const HRSRC resource = FindResourceW(file.Get(), MAKEINTRESOURCEW(resourceId), type);
+    const HRSRC resource = FindResourceW(file.Get(), MAKEINTRESOURCEW(resourceId), ScriptResourceType);
     const HGLOBAL loaded = resource ? LoadResource(file.Get(), resource) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
     if (!bytes)
         return LastErrorResult();
     ScriptText text;
-    const HRESULT hr = text.Take(static_cast<const char*>(bytes), SizeofResource(file.Get(), resource));
+    hr = text.Take(static_cast<const char*>(bytes), SizeofResource(file.Get(), resource));
     if (FAILED(hr))
         return hr;
-    ScriptParser parser(map);
-    return ApplyScript(parser, text.Get(), mode);
+    ScriptLexer lexer(map);
+    return ApplyScript(lexer, text.Get(), mode);
 }

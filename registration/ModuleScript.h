@@ -6,7 +6,6 @@
 
 #include "common/ResourceIds.h"
 
-class ReplacementMap;
 enum class RegistryUpdate;
 enum class ScriptMode;
 struct ServerModule;
@@ -22,9 +21,9 @@ struct ReplacementPair {
 HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, RegistryUpdate update,
                           const ReplacementPair* extraPairs);
 
-// Apply or remove the script resource `resourceId` of type `type` found in
-// the file `path`, with `map` for its %NAME% references.
-HRESULT RegisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type);
-HRESULT UnregisterResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type);
-HRESULT RunResourceScript(const ReplacementMap& map, const wchar_t* path, UINT resourceId, const wchar_t* type,
-                          ScriptMode mode);
+// Runs the script resource `resourceId` of the file `path` in `mode`, with
+// "Module" bound to `modulePath` (its quotes doubled) and `extraPairs` for
+// its other %NAME% references. `modulePath` is the path that the script
+// writes down: the file's own, or the one it will be installed at.
+HRESULT RunFileScript(const wchar_t* path, const wchar_t* modulePath, UINT resourceId,
+                      const ReplacementPair* extraPairs, ScriptMode mode);

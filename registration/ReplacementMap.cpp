@@ -1,7 +1,6 @@
 #include "registration/ReplacementMap.h"
 
 #include "registration/AnsiText.h"
-#include "registration/ScriptParser.h"
 #include "server/ServerModule.h"
 
 namespace {

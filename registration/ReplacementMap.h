@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+// Longest %NAME% reference, in bytes.
+constexpr int ReferenceNameMaxBytes = 31;
+
 class ReplacementMap {
 public:
     ReplacementMap();

@@ -81,16 +81,16 @@ bool JoinPath(char* destination, const char* path, const char* name)
 // key with content that the script does not list stays, with that content.
 class BodyWalker {
 public:
-    BodyWalker(ScriptParser& parser, char* token, HKEY parent, const char* path, ScriptMode mode, KeyPresence presence,
+    BodyWalker(ScriptLexer& lexer, char* token, HKEY parent, const char* path, ScriptMode mode, KeyPresence presence,
                int depth)
-        : parser_(parser), token_(token), parent_(parent), path_(path), mode_(mode),
+        : lexer_(lexer), token_(token), parent_(parent), path_(path), mode_(mode),
           absent_(presence == KeyPresence::Absent), depth_(depth)
     {
     }
 
     HRESULT Walk()
     {
-        HRESULT hr = parser_.ReadToken(token_);
+        HRESULT hr = lexer_.ReadToken(token_);
         while (SUCCEEDED(hr) && !EndsBody(token_))
             hr = HandleItem();
         return hr;
@@ -103,10 +103,11 @@ private:
 
     HRESULT HandleItem()
     {
+        itemIsNoRemove_ = false;
         bool isDeleteItem = false;
         if (EqualsIgnoringCase(token_, KeywordForceRemove) || EqualsIgnoringCase(token_, KeywordDelete)) {
             isDeleteItem = EqualsIgnoringCase(token_, KeywordDelete);
-            const HRESULT hr = parser_.ReadToken(token_);
+            const HRESULT hr = lexer_.ReadToken(token_);
             if (FAILED(hr))
                 return hr;
             if (Registering())
@@ -123,7 +124,8 @@ private:
     {
         if (EqualsIgnoringCase(token_, KeywordNoRemove)) {
             mayDelete_ = false;
-            const HRESULT hr = parser_.ReadToken(token_);
+            itemIsNoRemove_ = true;
+            const HRESULT hr = lexer_.ReadToken(token_);
             if (FAILED(hr))
                 return hr;
         }
@@ -154,9 +156,9 @@ private:
             return DISP_E_EXCEPTION;
         if (!IsProtectedKeyName(token_))
             DeleteKeyTree(parent_, token_);
-        HRESULT hr = parser_.ReadToken(token_);
+        HRESULT hr = lexer_.ReadToken(token_);
         if (SUCCEEDED(hr))
-            hr = parser_.SkipValueClause(token_);
+            hr = lexer_.SkipValueClause(token_);
         return SUCCEEDED(hr) ? RefuseBlock() : hr;
     }
 
@@ -168,22 +170,22 @@ private:
     HRESULT HandleValueItem()
     {
         char valueName[ValueNameCapacity];
-        HRESULT hr = parser_.ReadToken(token_);
+        HRESULT hr = lexer_.ReadToken(token_);
         if (FAILED(hr))
             return hr;
         if (!CopyBoundedName(valueName, token_, ValueNameCapacity))
             return DISP_E_EXCEPTION;
-        hr = parser_.ReadToken(token_);
+        hr = lexer_.ReadToken(token_);
         if (FAILED(hr))
             return hr;
         if (!StartsValueClause(token_))
             return DISP_E_EXCEPTION;
         if (Registering()) {
-            hr = WriteValue(parser_, parent_, valueName, token_);
+            hr = WriteValue(lexer_, parent_, valueName, token_);
         } else {
             if (!absent_)
                 DeleteValue(valueName);
-            hr = parser_.SkipValueClause(token_);
+            hr = lexer_.SkipValueClause(token_);
         }
         return SUCCEEDED(hr) ? RefuseBlock() : hr;
     }
@@ -219,10 +221,11 @@ private:
         return UnregisterKey(item, fits && !KeepsTopKey() ? KeyPresence::MayExist : KeyPresence::Absent);
     }
 
-    // A top key that removal would delete is only read through instead.
+    // A top key is only read through, whatever came before it in the body;
+    // one marked NoRemove is walked, so that what it lists below goes.
     bool KeepsTopKey() const
     {
-        return mode_ == ScriptMode::UnregisterKeepingTopKeys && depth_ == RootBodyDepth && mayDelete_;
+        return mode_ == ScriptMode::UnregisterKeepingTopKeys && depth_ == RootBodyDepth && !itemIsNoRemove_;
     }
 
     LONG CreateKey(HKEY* key, DWORD* disposition) const
@@ -254,9 +257,9 @@ private:
     {
         if (OpenCurrentKey(existing) != ERROR_SUCCESS)
             return DISP_E_EXCEPTION;
-        HRESULT hr = parser_.ReadToken(token_);
+        HRESULT hr = lexer_.ReadToken(token_);
         if (SUCCEEDED(hr) && StartsValueClause(token_))
-            hr = WriteValue(parser_, current_.Get(), nullptr, token_);
+            hr = WriteValue(lexer_, current_.Get(), nullptr, token_);
         if (SUCCEEDED(hr) && IsBlockOpener(token_))
             hr = WalkBlock(KeyPresence::MayExist);
         return hr;
@@ -277,9 +280,9 @@ private:
             keyParent = BodyKey();
             keyAbsent = !keyParent || !JoinPath(keyPath, NoPath, keyName_);
         }
-        HRESULT hr = parser_.ReadToken(token_);
+        HRESULT hr = lexer_.ReadToken(token_);
         if (SUCCEEDED(hr))
-            hr = parser_.SkipValueClause(token_);
+            hr = lexer_.SkipValueClause(token_);
         if (SUCCEEDED(hr) && IsBlockOpener(token_))
             hr = item == KeyItem::Delete
                 ? DISP_E_EXCEPTION
@@ -296,12 +299,12 @@ private:
         if (depth_ + 1 > MaxNestingDepth)
             return DISP_E_EXCEPTION;
         const HKEY blockParent = Registering() ? current_.Get() : keyParent;
-        BodyWalker block(parser_, token_, blockParent, keyPath, mode_, presence, depth_ + 1);
+        BodyWalker block(lexer_, token_, blockParent, keyPath, mode_, presence, depth_ + 1);
         const HRESULT hr = block.Walk();
-        return SUCCEEDED(hr) ? parser_.ReadToken(token_) : hr;
+        return SUCCEEDED(hr) ? lexer_.ReadToken(token_) : hr;
     }
 
-    ScriptParser& parser_;
+    ScriptLexer& lexer_;
     char* const token_;
     const HKEY parent_;
     const char* const path_;
@@ -309,6 +312,8 @@ private:
     const bool absent_;
     const int depth_;
     bool mayDelete_ = true;
+    // Whether the item being read is marked NoRemove itself.
+    bool itemIsNoRemove_ = false;
     bool bodyKeyTried_ = false;
     OwnedKey current_;
     char keyName_[KeyNameCapacity];
@@ -316,47 +321,47 @@ private:
 
 }  // namespace
 
-HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth)
+HRESULT WalkKeyBlock(ScriptLexer& lexer, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth)
 {
     if (depth > MaxNestingDepth)
         return DISP_E_EXCEPTION;
-    BodyWalker body(parser, token, parent, NoPath, mode, presence, depth);
+    BodyWalker body(lexer, token, parent, NoPath, mode, presence, depth);
     return body.Walk();
 }
 
-HRESULT ApplyScript(ScriptParser& parser, const char* text, ScriptMode mode)
+HRESULT ApplyScript(ScriptLexer& lexer, const char* text, ScriptMode mode)
 {
     char* expandedText = nullptr;
-    HRESULT hr = parser.ExpandVariables(text, &expandedText);
+    HRESULT hr = lexer.ExpandVariables(text, &expandedText);
     if (FAILED(hr))
         return hr;
     TaskMemory<char> expanded(expandedText);
-    parser.SetCursor(expanded.Get());
+    lexer.SetCursor(expanded.Get());
 
     char token[ScriptTokenCapacity];
-    while (*parser.Cursor() != '\0') {
-        hr = parser.ReadToken(token);
+    while (*lexer.Cursor() != '\0') {
+        hr = lexer.ReadToken(token);
         if (FAILED(hr))
             return hr;
-        const HKEY root = ScriptParser::LookupRootKey(token);
+        const HKEY root = ScriptLexer::LookupRootKey(token);
         if (!root)
             return DISP_E_EXCEPTION;
-        hr = parser.ReadToken(token);
+        hr = lexer.ReadToken(token);
         if (FAILED(hr))
             return hr;
         if (token[0] != OpeningBrace)
             return DISP_E_EXCEPTION;
 
-        const char* bodyStart = parser.Cursor();
-        hr = WalkKeyBlock(parser, token, root, mode, KeyPresence::MayExist, RootBodyDepth);
+        const char* bodyStart = lexer.Cursor();
+        hr = WalkKeyBlock(lexer, token, root, mode, KeyPresence::MayExist, RootBodyDepth);
         if (FAILED(hr)) {
             if (mode == ScriptMode::Register) {
-                parser.SetCursor(bodyStart);
-                WalkKeyBlock(parser, token, root, ScriptMode::Unregister, KeyPresence::MayExist, RootBodyDepth);
+                lexer.SetCursor(bodyStart);
+                WalkKeyBlock(lexer, token, root, ScriptMode::Unregister, KeyPresence::MayExist, RootBodyDepth);
             }
             return hr;
         }
-        parser.SkipBlanks();
+        lexer.SkipBlanks();
     }
     return S_OK;
 }

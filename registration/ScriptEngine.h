@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 
 // Deepest nesting of bodies, the root body counting as the first.
 constexpr int RootBodyDepth = 1;
@@ -13,15 +13,15 @@ constexpr int MaxNestingDepth = 32;
 
 // What a walk does with the keys and values that a script lists. Removal
 // that keeps top keys leaves each key named in a root body in place with
-// everything below it, unless a NoRemove before it in that body already
-// keeps it; below those, it removes as Unregister does.
+// everything below it, whatever precedes it in that body. A top key marked
+// NoRemove stays too, and below it removal goes on as Unregister does.
 enum class ScriptMode { Register, Unregister, UnregisterKeepingTopKeys };
 // Whether the key that a body belongs to may be in the registry. The body of
 // a key known to be absent is only read through.
 enum class KeyPresence { MayExist, Absent };
 
-HRESULT ApplyScript(ScriptParser& parser, const char* text, ScriptMode mode);
+HRESULT ApplyScript(ScriptLexer& lexer, const char* text, ScriptMode mode);
 
 // Walks one body. On entry `token` holds the "{" that opened it; on success
 // it holds the "}" that closed it. `depth` is 1 for a root body.
-HRESULT WalkKeyBlock(ScriptParser& parser, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth);
+HRESULT WalkKeyBlock(ScriptLexer& lexer, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth);

@@ -3,9 +3,11 @@
 #include <olectl.h>
 
 #include "registration/ComponentCategories.h"
+#include "registration/DefaultValueText.h"
 #include "registration/GuidKeyPath.h"
 #include "common/LocalizationCategory.h"
 #include "registration/OwnedKey.h"
+#include "registration/RegistrationSequence.h"
 #include "registration/RegistryTree.h"
 #include "registration/TypeLibRegistration.h"
 #include "common/Guids.h"
@@ -28,6 +30,9 @@ HRESULT FirstFailure(HRESULT first, HRESULT next)
 // process, the 32-bit one seen from a 64-bit process.
 constexpr REGSAM OtherRegistryView = sizeof(void*) == sizeof(DWORD) ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 inline constexpr wchar_t InprocServerKeyName[] = L"\\InprocServer32";
+// The class keys of a hive's own classes, below HKEY_LOCAL_MACHINE or
+// HKEY_CURRENT_USER.
+inline constexpr wchar_t HiveClassIdsKeyName[] = L"Software\\Classes\\CLSID\\";
 
 // A 32-bit process has a second view only on 64-bit Windows.
 bool HasOtherRegistryView()
@@ -47,20 +52,54 @@ LONG OpenClassKey(OwnedKey& key, REFCLSID clsid, const wchar_t* subkeyPath, REGS
     return key.OpenInto(HKEY_CLASSES_ROOT, path, rights);
 }
 
-// Whether the other view names an in-process server for the class.
-bool OtherViewRegistersClass(REFCLSID clsid)
+// The hive whose classes a registration in `scope` writes.
+HKEY ClassesHiveOf(RegistrationScope scope)
 {
-    OwnedKey server;
-    return HasOtherRegistryView() &&
-        OpenClassKey(server, clsid, InprocServerKeyName, KEY_QUERY_VALUE | OtherRegistryView) == ERROR_SUCCESS;
+    return scope == RegistrationScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// Whether the other view of the hive being removed from names an in-process
+// server for the class. The merged classes root would also show the other
+// hive's registration, which this removal shares no keys with. Where the
+// platform keeps one class key for both views of a hive, the other view
+// shows this view's own server: that is no other registration.
+bool OtherViewRegistersClass(REFCLSID clsid, RegistrationScope scope)
+{
+    wchar_t path[WideKeyPathCapacity];
+    if (!HasOtherRegistryView() || !GuidKeyPath(path, HiveClassIdsKeyName, clsid, InprocServerKeyName))
+        return false;
+    const HKEY hive = ClassesHiveOf(scope);
+    ModulePathBuffer otherServer;
+    ModulePathBuffer ownServer;
+    if (!ReadDefaultText(hive, path, OtherRegistryView, otherServer))
+        return false;
+    return !ReadDefaultText(hive, path, 0, ownServer) || lstrcmpiW(otherServer, ownServer) != 0;
 }
 
 // The keys that both views share stay while the other view still registers
 // the class.
-RegistryUpdate RemovalFor(REFCLSID clsid)
+RegistryUpdate RemovalFor(REFCLSID clsid, RegistrationScope scope)
 {
-    return OtherViewRegistersClass(clsid) ? RegistryUpdate::UnregisterOwnView : RegistryUpdate::Unregister;
+    return OtherViewRegistersClass(clsid, scope) ? RegistryUpdate::UnregisterOwnView : RegistryUpdate::Unregister;
 }
+
+// The machine's classes, in which the categories manager writes the category
+// and the enrolment.
+class MachineTarget {
+public:
+    explicit MachineTarget(const ServerModule& module) : module_(module) {}
+
+    HRESULT WriteClasses() const { return ModuleRegisterClasses(module_); }
+    HRESULT WriteTypeLib() const { return ModuleRegisterTypeLib(module_, RegistrationScope::Machine); }
+    HRESULT WriteCategory() const
+    {
+        return RegisterCategory(LocalizationCategory::catid, LocalizationCategory::description);
+    }
+    HRESULT WriteEnrolment() const { return AddClassToCategory(CLSID_LanguageServer, LocalizationCategory::catid); }
+
+private:
+    const ServerModule& module_;
+};
 
 }  // namespace
 
@@ -78,7 +117,7 @@ void RemoveEmptyImplementedCategories(REFCLSID clsid)
         RegDeleteKeyW(classKey.Get(), ImplementedCategoriesKeyName);
 }
 
-HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib)
+HRESULT ModuleRegisterClasses(const ServerModule& module)
 {
     HRESULT result = S_OK;
     for (const ClassEntry* entry = module.classTable; entry && entry->clsid; ++entry) {
@@ -87,22 +126,22 @@ HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib)
         result = entry->updateRegistry(RegistryUpdate::Register);
         if (FAILED(result))
             return result;
+        if (!entry->categoryMap)
+            continue;
         result = RegisterClassCategories(*entry->clsid, entry->categoryMap(), true);
         if (FAILED(result))
             return result;
     }
-    if (registerTypeLib)
-        return ModuleRegisterTypeLib(module);
     return result;
 }
 
-HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib)
+HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib, RegistrationScope scope)
 {
     HRESULT result = S_OK;
     for (const ClassEntry* entry = module.classTable; entry && entry->clsid; ++entry) {
         if (!IsSelected(*entry))
             continue;
-        result = FirstFailure(result, entry->updateRegistry(RemovalFor(*entry->clsid)));
+        result = FirstFailure(result, entry->updateRegistry(RemovalFor(*entry->clsid, scope)));
         if (entry->categoryMap)
             RegisterClassCategories(*entry->clsid, entry->categoryMap(), false);
     }
@@ -113,14 +152,8 @@ HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLi
 
 HRESULT RegisterServer(const ServerModule& module)
 {
-    const HRESULT hr = ModuleRegisterServer(module, true);
-    if (FAILED(hr))
-        return hr;
-    if (FAILED(RegisterCategory(LocalizationCategory::catid, LocalizationCategory::description)))
-        return SELFREG_E_CLASS;
-    if (FAILED(AddClassToCategory(CLSID_LanguageServer, LocalizationCategory::catid)))
-        return SELFREG_E_CLASS;
-    return S_OK;
+    MachineTarget machine(module);
+    return RunRegistration(machine);
 }
 
 HRESULT UnregisterServer(const ServerModule& module)
@@ -129,7 +162,7 @@ HRESULT UnregisterServer(const ServerModule& module)
     // still has subkeys.
     const HRESULT enrolment = RemoveClassFromCategory(CLSID_LanguageServer, LocalizationCategory::catid);
     RemoveEmptyImplementedCategories(CLSID_LanguageServer);
-    const HRESULT hr = ModuleUnregisterServer(module, true);
+    const HRESULT hr = ModuleUnregisterServer(module, true, RegistrationScope::Machine);
     if (FAILED(enrolment))
         return SELFREG_E_CLASS;
     return hr;

@@ -6,15 +6,17 @@
 #include <windows.h>
 
 #include "common/Guids.h"
+#include "registration/TypeLibRegistration.h"
 
 struct ServerModule;
 
-// Applies every selected class's script and category map, then (when asked)
-// registers the type library. Stops at the first failure.
-HRESULT ModuleRegisterServer(const ServerModule& module, bool registerTypeLib);
-// Removes what ModuleRegisterServer made; every step is tried. The first
-// failure to read the module's own script or type library is reported.
-HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib);
+// Applies every selected class's script and category map (the first step of
+// RunRegistration). Stops at the first failure.
+HRESULT ModuleRegisterClasses(const ServerModule& module);
+// Removes what ModuleRegisterClasses and the type library's registration made in the classes of `scope`; every
+// step is tried. The first failure to read the module's own script or type
+// library is reported.
+HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib, RegistrationScope scope);
 
 inline constexpr wchar_t ClassesKeyName[] = L"CLSID\\";
 inline constexpr wchar_t ImplementedCategoriesKeyName[] = L"Implemented Categories";

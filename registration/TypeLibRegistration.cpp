@@ -2,7 +2,10 @@
 
 #include <oleauto.h>
 
+#include "registration/DefaultValueText.h"
+#include "registration/GuidKeyPath.h"
 #include "registration/ModulePath.h"
+#include "registration/OwnedKey.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
 
@@ -17,6 +20,14 @@ inline constexpr char AutomationLibrary[] = "oleaut32.dll";
 inline constexpr char UnregisterFunctionName[] = "UnRegisterTypeLib";
 inline constexpr char RegisterForUserFunctionName[] = "RegisterTypeLibForUser";
 inline constexpr char UnregisterForUserFunctionName[] = "UnRegisterTypeLibForUser";
+
+// A registered library's keys: TypeLib\{libid}\<major>.<minor> holds the
+// help folder, and <locale>\<platform> below it each platform's file.
+inline constexpr wchar_t TypeLibKeyName[] = L"TypeLib\\";
+inline constexpr wchar_t VersionKeyFormat[] = L"\\%x.%x";
+inline constexpr wchar_t PlatformFileKeyFormat[] = L"%lx\\%s";
+inline constexpr wchar_t HelpDirectoryKeyName[] = L"HELPDIR";
+inline constexpr const wchar_t* PlatformKeyNames[] = {L"win32", L"win64"};
 
 using RegisterFunction = HRESULT(WINAPI*)(ITypeLib* library, OLECHAR* path, OLECHAR* helpDirectory);
 using UnregisterFunction = HRESULT(WINAPI*)(REFGUID libraryId, WORD major, WORD minor, LCID locale, SYSKIND kind);
@@ -82,6 +93,31 @@ void CallPlatformUnregister(const TLIBATTR& attributes, RegistrationScope scope)
     if (unregister)
         unregister(attributes.guid, attributes.wMajorVerNum, attributes.wMinorVerNum, attributes.lcid,
                    attributes.syskind);
+}
+
+// The help folder is one key for both platforms. When the removal of one
+// platform's file leaves the other's registered, the folder named is that of
+// the file that is left.
+void NameRemainingHelpDirectory(const TLIBATTR& attributes)
+{
+    wchar_t versionName[WideKeyPathCapacity];
+    wsprintfW(versionName, VersionKeyFormat, attributes.wMajorVerNum, attributes.wMinorVerNum);
+    wchar_t versionPath[WideKeyPathCapacity];
+    OwnedKey version;
+    if (!GuidKeyPath(versionPath, TypeLibKeyName, attributes.guid, versionName) ||
+        version.OpenInto(HKEY_CLASSES_ROOT, versionPath, KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS)
+        return;
+    for (const wchar_t* platform : PlatformKeyNames) {
+        wchar_t fileKeyName[WideKeyPathCapacity];
+        wsprintfW(fileKeyName, PlatformFileKeyFormat, attributes.lcid, platform);
+        ModulePathBuffer folder;
+        if (!ReadDefaultText(version.Get(), fileKeyName, 0, folder) || folder[0] == L'\0')
+            continue;
+        const DWORD length = HelpDirLength(folder);
+        folder[length] = L'\0';
+        RegSetKeyValueW(version.Get(), HelpDirectoryKeyName, nullptr, REG_SZ, folder, (length + 1) * sizeof folder[0]);
+        return;
+    }
 }
 
 }  // namespace
@@ -150,6 +186,7 @@ HRESULT ModuleUnregisterTypeLib(const ServerModule& module, RegistrationScope sc
     if (FAILED(library->GetLibAttr(&attributes)) || !attributes)
         return hr;
     CallPlatformUnregister(*attributes, scope);
+    NameRemainingHelpDirectory(*attributes);
     library->ReleaseTLibAttr(attributes);
     return hr;
 }

@@ -4,6 +4,7 @@
 
 #include "registration/ClassesRootRedirect.h"
 #include "registration/DirectCategoryRows.h"
+#include "registration/RegistrationSequence.h"
 #include "registration/ServerRegistration.h"
 #include "registration/TypeLibRegistration.h"
 #include "server/ServerModule.h"
@@ -12,6 +13,22 @@ namespace {
 
 inline constexpr wchar_t UserClassesKeyName[] = L"Software\\Classes";
 
+// The current user's classes, which the classes root stands for while the
+// target is used. The categories manager does not follow the redirection:
+// the category and the enrolment are written directly.
+class UserTarget {
+public:
+    explicit UserTarget(const ServerModule& module) : module_(module) {}
+
+    HRESULT WriteClasses() const { return ModuleRegisterClasses(module_); }
+    HRESULT WriteTypeLib() const { return ModuleRegisterTypeLib(module_, RegistrationScope::User); }
+    HRESULT WriteCategory() const { return WriteCategoryDirectly(); }
+    HRESULT WriteEnrolment() const { return WriteEnrolmentDirectly(); }
+
+private:
+    const ServerModule& module_;
+};
+
 // Nothing is written on a platform that cannot register the library per
 // user: the installation would be left half done.
 HRESULT RegisterForUser(const ServerModule& module)
@@ -19,19 +36,12 @@ HRESULT RegisterForUser(const ServerModule& module)
     HRESULT hr = UserTypeLibRegistrationSupport();
     if (FAILED(hr))
         return hr;
-    // The categories manager does not follow the redirection: the category
-    // and the enrolment are written directly.
     const ClassesRootRedirect redirect(UserClassesKeyName);
     hr = redirect.Status();
-    if (SUCCEEDED(hr))
-        hr = ModuleRegisterServer(module, false);
-    if (SUCCEEDED(hr))
-        hr = ModuleRegisterTypeLib(module, RegistrationScope::User);
     if (FAILED(hr))
         return hr;
-    if (FAILED(WriteCategoryDirectly()) || FAILED(WriteEnrolmentDirectly()))
-        return SELFREG_E_CLASS;
-    return S_OK;
+    UserTarget user(module);
+    return RunRegistration(user);
 }
 
 // The same order as for the machine: the enrolment first, so that the
@@ -47,7 +57,7 @@ HRESULT UnregisterForUser(const ServerModule& module)
     if (FAILED(redirected))
         return redirected;
     const HRESULT enrolment = RemoveEnrolmentDirectly();
-    HRESULT hr = ModuleUnregisterServer(module, false);
+    HRESULT hr = ModuleUnregisterServer(module, false, RegistrationScope::User);
     const HRESULT library = ModuleUnregisterTypeLib(module, RegistrationScope::User);
     if (SUCCEEDED(hr))
         hr = library;

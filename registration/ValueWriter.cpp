@@ -28,7 +28,7 @@ HRESULT WriteBinary(HKEY key, const char* name, const char* text)
     for (int i = 0; i < digits / 2; ++i)
         bytes[i] = 0;
     for (int i = 0; i < digits; ++i) {
-        const int nibble = ScriptParser::HexDigitValue(text[i]);
+        const int nibble = ScriptLexer::HexDigitValue(text[i]);
         bytes[i / 2] |= static_cast<BYTE>(i % 2 == 0 ? nibble << HighNibbleShift : nibble);
     }
     return FromWin32Status(RegSetValueExA(key, name, 0, REG_BINARY, bytes, digits / 2));
@@ -51,17 +51,17 @@ HRESULT WriteNumber(HKEY key, const char* name, const char* text)
 
 }  // namespace
 
-HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token)
+HRESULT WriteValue(ScriptLexer& lexer, HKEY key, const char* name, char* token)
 {
     char text[ScriptTokenCapacity];
-    HRESULT hr = parser.ReadToken(text);
+    HRESULT hr = lexer.ReadToken(text);
     if (FAILED(hr))
         return hr;
     VARTYPE variantType = VT_EMPTY;
-    if (!ScriptParser::LookupValueType(text, &variantType))
+    if (!ScriptLexer::LookupValueType(text, &variantType))
         return DISP_E_EXCEPTION;
-    parser.SkipBlanks();
-    hr = parser.ReadToken(text);
+    lexer.SkipBlanks();
+    hr = lexer.ReadToken(text);
     if (FAILED(hr))
         return hr;
 
@@ -72,5 +72,5 @@ HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token
     }
     if (FAILED(hr))
         return hr;
-    return parser.ReadToken(token);
+    return lexer.ReadToken(token);
 }

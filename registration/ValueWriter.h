@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 
 // Writes the value clause that `token` ("=") begins into `key` under `name`
 // (null for the default value); on success `token` holds the next item.
-HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token);
+HRESULT WriteValue(ScriptLexer& lexer, HKEY key, const char* name, char* token);

@@ -7,6 +7,16 @@ namespace {
 constexpr UINT theOnlyTypeInfo = 1;
 constexpr UINT memberName = 0;
 
+// The holder's type information, loaded the first time that an operation
+// needs it; null when it cannot be, with the reason in `result`.
+ITypeInfo* HeldTypeInfo(TypeInfoHolder& holder, LCID lcid, HRESULT& result)
+{
+    result = S_OK;
+    if (!holder.typeInfo)
+        result = LoadTypeInfo(holder, lcid);
+    return holder.typeInfo;
+}
+
 }  // namespace
 
 HRESULT LocaleResourcesDispatch::GetTypeInfoCount(UINT* count)
@@ -22,11 +32,8 @@ HRESULT LocaleResourcesDispatch::GetTypeInfo(UINT, LCID lcid, ITypeInfo** typeIn
 {
     if (!typeInfo)
         return E_POINTER;
-    TypeInfoHolder& holder = LocaleResourcesTypeInfo();
     HRESULT hr = S_OK;
-    if (!holder.typeInfo)
-        hr = LoadTypeInfo(holder, lcid);
-    ITypeInfo* held = holder.typeInfo;
+    ITypeInfo* held = HeldTypeInfo(LocaleResourcesTypeInfo(), lcid, hr);
     *typeInfo = held;
     if (!held)
         return hr;
@@ -43,9 +50,7 @@ HRESULT LocaleResourcesDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nam
         return E_POINTER;
     TypeInfoHolder& holder = LocaleResourcesTypeInfo();
     HRESULT hr = S_OK;
-    if (!holder.typeInfo)
-        hr = LoadTypeInfo(holder, lcid);
-    ITypeInfo* held = holder.typeInfo;
+    ITypeInfo* held = HeldTypeInfo(holder, lcid, hr);
     if (!held)
         return hr;
     if (nameCount == 0)
@@ -58,12 +63,10 @@ HRESULT LocaleResourcesDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nam
 HRESULT LocaleResourcesDispatch::Invoke(DISPID memberId, REFIID, LCID lcid, WORD flags, DISPPARAMS* parameters,
                                         VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError)
 {
-    TypeInfoHolder& holder = LocaleResourcesTypeInfo();
-    if (!holder.typeInfo) {
-        HRESULT hr = LoadTypeInfo(holder, lcid);
-        if (!holder.typeInfo)
-            return hr;
-    }
-    return holder.typeInfo->Invoke(static_cast<ILocaleResources*>(this), memberId, flags, parameters, result,
-                                   exceptionInfo, argumentError);
+    HRESULT hr = S_OK;
+    ITypeInfo* held = HeldTypeInfo(LocaleResourcesTypeInfo(), lcid, hr);
+    if (!held)
+        return hr;
+    return held->Invoke(static_cast<ILocaleResources*>(this), memberId, flags, parameters, result, exceptionInfo,
+                        argumentError);
 }

@@ -2,29 +2,6 @@
 
 #include "common/Ownership.h"
 
-IsolatedClassesRoot::IsolatedClassesRoot()
-    : path_(L"Software\\VrlDispatchTests\\" + std::to_wstring(GetCurrentProcessId()))
-{
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) !=
-        ERROR_SUCCESS) {
-        key_ = nullptr;
-        return;
-    }
-    if (RegOverridePredefKey(HKEY_CLASSES_ROOT, key_) != ERROR_SUCCESS) {
-        RegCloseKey(key_);
-        key_ = nullptr;
-    }
-}
-
-IsolatedClassesRoot::~IsolatedClassesRoot()
-{
-    if (!key_)
-        return;
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    RegCloseKey(key_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-}
-
 RegisteredTypeLib::RegisteredTypeLib(const wchar_t* fileName)
 {
     wchar_t fullPath[MAX_PATH];

@@ -8,17 +8,14 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "registration/ScratchClassesRoot.h"
+
 class IsolatedClassesRoot {
 public:
-    IsolatedClassesRoot();
-    ~IsolatedClassesRoot();
-    IsolatedClassesRoot(const IsolatedClassesRoot&) = delete;
-    IsolatedClassesRoot& operator=(const IsolatedClassesRoot&) = delete;
-    bool Active() const { return key_ != nullptr; }
+    bool Active() const { return SUCCEEDED(root_.Status()); }
 
 private:
-    std::wstring path_;
-    HKEY key_ = nullptr;
+    ScratchClassesRoot root_{L"Software\\VrlDispatchTests\\"};
 };
 
 // A library registered for the life of the object (from the working folder).

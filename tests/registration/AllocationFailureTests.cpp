@@ -45,8 +45,8 @@ HRESULT ApplyWithModule(const std::string& script, ScriptMode mode)
     HRESULT hr = map.Insert(L"Module", kLongModulePath);
     if (FAILED(hr))
         return hr;
-    ScriptParser parser(map);
-    return ApplyScript(parser, script.c_str(), mode);
+    ScriptLexer lexer(map);
+    return ApplyScript(lexer, script.c_str(), mode);
 }
 
 // Walks `apply`, which works on the registry from `before`; a failed run must

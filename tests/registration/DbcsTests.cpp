@@ -7,7 +7,7 @@
 #include <string>
 
 #include "registration/ReplacementMap.h"
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 #include "common/Ownership.h"
 #include "tests/registration/EngineTestSupport.h"
 
@@ -55,7 +55,7 @@ TEST(DbcsExpansion, MatchesDoubleByteNamesAndCopiesValuesWhole)
     ReplacementMap map;
     ASSERT_EQ(map.Insert(L"\x8868", L"v"), S_OK);
     ASSERT_EQ(map.Insert(L"Path", L"C:\\\x8868\\x.dll"), S_OK);
-    ScriptParser parser(map);
+    ScriptLexer lexer(map);
     const struct {
         std::string text;
         HRESULT hr;
@@ -69,7 +69,7 @@ TEST(DbcsExpansion, MatchesDoubleByteNamesAndCopiesValuesWhole)
     };
     for (const auto& c : cases) {
         char* expanded = nullptr;
-        EXPECT_EQ(HexCode(parser.ExpandVariables(c.text.c_str(), &expanded)), HexCode(c.hr)) << c.text;
+        EXPECT_EQ(HexCode(lexer.ExpandVariables(c.text.c_str(), &expanded)), HexCode(c.hr)) << c.text;
         TaskMemory<char> owner(expanded);
         if (SUCCEEDED(c.hr)) {
             ASSERT_NE(expanded, nullptr);

@@ -20,8 +20,8 @@ HRESULT Apply(const char* script, ScriptMode mode)
 {
     ReplacementMap map;
     map.Insert(L"Module", L"C:\\x\\y.dll");
-    ScriptParser parser(map);
-    return ApplyScript(parser, script, mode);
+    ScriptLexer lexer(map);
+    return ApplyScript(lexer, script, mode);
 }
 
 std::string HexCode(HRESULT hr)
@@ -34,15 +34,15 @@ std::string HexCode(HRESULT hr)
 std::string ReadAllTokens(const std::string& text)
 {
     ReplacementMap map;
-    ScriptParser parser(map);
-    parser.SetCursor(text.c_str());
+    ScriptLexer lexer(map);
+    lexer.SetCursor(text.c_str());
     std::string result;
     char token[ScriptTokenCapacity];
     for (;;) {
-        parser.SkipBlanks();
-        if (*parser.Cursor() == '\0')
+        lexer.SkipBlanks();
+        if (*lexer.Cursor() == '\0')
             return result + "end";
-        const HRESULT hr = parser.ReadToken(token);
+        const HRESULT hr = lexer.ReadToken(token);
         if (FAILED(hr))
             return result + (hr == DISP_E_EXCEPTION ? "DISP_E_EXCEPTION" : HexCode(hr));
         result += std::string(token) + "|";

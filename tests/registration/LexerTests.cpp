@@ -5,7 +5,7 @@
 #include <string>
 
 #include "registration/ReplacementMap.h"
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 #include "common/Ownership.h"
 #include "tests/registration/EngineTestSupport.h"
 
@@ -48,12 +48,12 @@ TEST(ReadToken, SplitsTextIntoBareAndQuotedTokens)
 TEST(ReadToken, FailsOnBlanksOnlyAndLeavesTheCursorAtTheEnd)
 {
     ReplacementMap map;
-    ScriptParser parser(map);
+    ScriptLexer lexer(map);
     const char text[] = " \t\r\n ";
-    parser.SetCursor(text);
+    lexer.SetCursor(text);
     char token[ScriptTokenCapacity];
-    EXPECT_EQ(parser.ReadToken(token), DISP_E_EXCEPTION);
-    EXPECT_EQ(*parser.Cursor(), '\0');
+    EXPECT_EQ(lexer.ReadToken(token), DISP_E_EXCEPTION);
+    EXPECT_EQ(*lexer.Cursor(), '\0');
 }
 
 TEST(ReadToken, HoldsAtMost4094SingleByteCharacters)
@@ -70,37 +70,37 @@ TEST(ReadToken, HoldsAtMost4094SingleByteCharacters)
 TEST(IsClosingQuote, TellsALoneQuoteFromADoubledOne)
 {
     ReplacementMap map;
-    ScriptParser parser(map);
+    ScriptLexer lexer(map);
     const struct {
         const char* text;
         bool closing;
     } cases[] = {{"'", true}, {"'x", true}, {"''", false}, {"x'", false}, {"", false}};
     for (const auto& c : cases) {
-        parser.SetCursor(c.text);
-        EXPECT_EQ(parser.IsClosingQuote(), c.closing) << c.text;
+        lexer.SetCursor(c.text);
+        EXPECT_EQ(lexer.IsClosingQuote(), c.closing) << c.text;
     }
 }
 
 TEST(SkipValueClause, PassesOverAClauseOnlyWhenTheTokenIsEquals)
 {
     ReplacementMap map;
-    ScriptParser parser(map);
+    ScriptLexer lexer(map);
     char token[ScriptTokenCapacity] = "NextKey";
     const char text[] = "= s 'v' after";
-    parser.SetCursor(text);
-    EXPECT_EQ(parser.SkipValueClause(token), S_OK);
+    lexer.SetCursor(text);
+    EXPECT_EQ(lexer.SkipValueClause(token), S_OK);
     EXPECT_STREQ(token, "NextKey");
-    EXPECT_EQ(parser.Cursor(), text);
+    EXPECT_EQ(lexer.Cursor(), text);
 
     lstrcpyA(token, "=");
-    parser.SetCursor(text + 1);
-    EXPECT_EQ(parser.SkipValueClause(token), S_OK);
+    lexer.SetCursor(text + 1);
+    EXPECT_EQ(lexer.SkipValueClause(token), S_OK);
     EXPECT_STREQ(token, "after");
 
     lstrcpyA(token, "=");
     const char cut[] = " s 'v'";
-    parser.SetCursor(cut);
-    EXPECT_EQ(parser.SkipValueClause(token), DISP_E_EXCEPTION);
+    lexer.SetCursor(cut);
+    EXPECT_EQ(lexer.SkipValueClause(token), DISP_E_EXCEPTION);
 }
 
 // Expansion with the pairs ("Module", "C:\x\y.dll"), ("Quote", "it's"),
@@ -134,10 +134,10 @@ TEST(ExpandVariables, ReplacesReferencesAndDoubledPercentSigns)
     ASSERT_EQ(map.Insert(L"Percent", L"50%x%"), S_OK);
     ASSERT_EQ(map.Insert(L"N234567890123456789012345678901", L"thirty-one"), S_OK);
     ASSERT_EQ(map.Insert(L"N2345678901234567890123456789012", L"thirty-two"), S_OK);
-    ScriptParser parser(map);
+    ScriptLexer lexer(map);
     for (const auto& c : ExpansionCases) {
         char* expanded = reinterpret_cast<char*>(1);
-        const HRESULT hr = parser.ExpandVariables(c.text, &expanded);
+        const HRESULT hr = lexer.ExpandVariables(c.text, &expanded);
         TaskMemory<char> owner(expanded);
         EXPECT_EQ(hr, c.hr) << c.text;
         if (c.expanded)
@@ -152,9 +152,9 @@ TEST(ExpandVariables, GrowsForValuesLongerThanTheText)
     const std::wstring longValue(5000, L'v');
     ReplacementMap map;
     ASSERT_EQ(map.Insert(L"L", longValue.c_str()), S_OK);
-    ScriptParser parser(map);
+    ScriptLexer lexer(map);
     char* expanded = nullptr;
-    ASSERT_EQ(parser.ExpandVariables("%L%%L%", &expanded), S_OK);
+    ASSERT_EQ(lexer.ExpandVariables("%L%%L%", &expanded), S_OK);
     TaskMemory<char> owner(expanded);
     EXPECT_EQ(std::string(expanded), std::string(10000, 'v'));
 }
@@ -164,9 +164,9 @@ TEST(ExpandVariables, AnUndoubledQuoteInAValueSplitsTheQuotedToken)
     for (const bool doubled : {false, true}) {
         ReplacementMap map;
         ASSERT_EQ(map.Insert(L"X", doubled ? L"it''s" : L"it's"), S_OK);
-        ScriptParser parser(map);
+        ScriptLexer lexer(map);
         char* expanded = nullptr;
-        ASSERT_EQ(parser.ExpandVariables("'%X%'", &expanded), S_OK);
+        ASSERT_EQ(lexer.ExpandVariables("'%X%'", &expanded), S_OK);
         TaskMemory<char> owner(expanded);
         EXPECT_EQ(ReadAllTokens(expanded), doubled ? "it's|end" : "it|s'|end");
     }
@@ -197,7 +197,7 @@ TEST(LookupRootKey, FindsShortAndLongNamesInAnyCase)
         {"", nullptr},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ScriptParser::LookupRootKey(c.name), c.key) << c.name;
+        EXPECT_EQ(ScriptLexer::LookupRootKey(c.name), c.key) << c.name;
 }
 
 TEST(LookupValueType, KnowsSDAndBInAnyCase)
@@ -211,7 +211,7 @@ TEST(LookupValueType, KnowsSDAndBInAnyCase)
                  {"sz", false, 0},     {"", false, 0},       {"X", false, 0}};
     for (const auto& c : cases) {
         VARTYPE type = VT_EMPTY;
-        EXPECT_EQ(ScriptParser::LookupValueType(c.letter, &type), c.found) << c.letter;
+        EXPECT_EQ(ScriptLexer::LookupValueType(c.letter, &type), c.found) << c.letter;
         if (c.found) {
             EXPECT_EQ(type, c.type) << c.letter;
         }
@@ -222,12 +222,12 @@ TEST(HexDigitValue, GivesZeroForAnythingButAHexDigit)
 {
     const char digits[] = "0123456789abcdef";
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(ScriptParser::HexDigitValue(digits[i]), i);
+        EXPECT_EQ(ScriptLexer::HexDigitValue(digits[i]), i);
         const char upper = digits[i] >= 'a' ? static_cast<char>(digits[i] - 'a' + 'A') : digits[i];
-        EXPECT_EQ(ScriptParser::HexDigitValue(upper), i);
+        EXPECT_EQ(ScriptLexer::HexDigitValue(upper), i);
     }
     for (const char c : {'g', ' ', '-', 'G', '\xa0'})
-        EXPECT_EQ(ScriptParser::HexDigitValue(c), 0) << c;
+        EXPECT_EQ(ScriptLexer::HexDigitValue(c), 0) << c;
 }
 
 }  // namespace

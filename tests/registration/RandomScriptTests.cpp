@@ -15,7 +15,7 @@
 
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptEngine.h"
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 #include "tests/registration/EngineTestSupport.h"
 #include "tests/registration/ScriptMutator.h"
 #include "tests/support/SourceTreeFile.h"
@@ -76,16 +76,16 @@ bool ContainsIgnoringCase(std::string text, std::string part)
 std::string::size_type FirstBlockEnd(const std::string& script)
 {
     ReplacementMap map;
-    ScriptParser parser(map);
-    parser.SetCursor(script.c_str());
+    ScriptLexer lexer(map);
+    lexer.SetCursor(script.c_str());
     char token[ScriptTokenCapacity];
-    if (FAILED(parser.ReadToken(token)))
+    if (FAILED(lexer.ReadToken(token)))
         return std::string::npos;
-    const HKEY root = ScriptParser::LookupRootKey(token);
-    if (!root || FAILED(parser.ReadToken(token)) || token[0] != '{' ||
-        FAILED(WalkKeyBlock(parser, token, root, ScriptMode::Unregister, KeyPresence::Absent, RootBodyDepth)))
+    const HKEY root = ScriptLexer::LookupRootKey(token);
+    if (!root || FAILED(lexer.ReadToken(token)) || token[0] != '{' ||
+        FAILED(WalkKeyBlock(lexer, token, root, ScriptMode::Unregister, KeyPresence::Absent, RootBodyDepth)))
         return std::string::npos;
-    return static_cast<std::string::size_type>(parser.Cursor() - script.c_str());
+    return static_cast<std::string::size_type>(lexer.Cursor() - script.c_str());
 }
 
 bool IsBlank(const std::string& text)

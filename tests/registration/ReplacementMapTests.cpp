@@ -4,7 +4,6 @@
 
 #include "registration/EscapeQuotes.h"
 #include "registration/ReplacementMap.h"
-#include "registration/ScriptParser.h"
 
 #include <string>
 

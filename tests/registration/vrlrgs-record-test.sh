@@ -8,7 +8,11 @@ set -u
 : "${VRL_BIN:?}" "${VRL_WINE:?}" "${VRL_SOURCE:?}"
 source "$VRL_SOURCE/tests/server-identity.sh"
 work=$(mktemp -d "$VRL_BIN/vrlrgs-record.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# The scratch key of another recording, run at the same time in this prefix:
+# its row must stay, and never show in these rows.
+other_run='HKCU\Software\VrlDiscoveryResES registration recording'
+trap '"$VRL_WINE" -- reg delete "$other_run" /f >/dev/null 2>&1; rm -rf "$work"' EXIT
+"$VRL_WINE" -- reg add "$other_run\OtherRunsRow" /ve /d 'other run' /f >/dev/null
 failures=0
 index=0
 for server in "$@"; do
@@ -20,6 +24,27 @@ for server in "$@"; do
     failures=$((failures + 1))
   fi
 done
+# A file without a registry script: the recording fails, and leaves no key.
+if "$VRL_WINE" -- "$VRL_BIN/vrlrgs.exe" record "Z:${VRL_BIN//\//\\}\\vrlrgs.exe" '[#ServerFile]' '[INSTALLFOLDER]' \
+    >/dev/null 2>&1; then
+  echo "FAILED: recording a file without a registry script succeeded"
+  failures=$((failures + 1))
+fi
+"$VRL_WINE" -- reg query 'HKCU\Software' >"$work/software.keys" 2>&1
+"$VRL_WINE" -- reg query "$other_run\OtherRunsRow" /ve >"$work/other.row" 2>&1
+/usr/bin/python3 - "$work" "$other_run" <<'PY' || failures=$((failures + 1))
+import sys
+from pathlib import Path
+
+work, other_run = sys.argv[1:]
+keys = [line.strip() for line in (Path(work) / "software.keys").read_text(errors="replace").splitlines()]
+scratch = [key for key in keys if "registration recording" in key]
+assert scratch == [other_run.replace("HKCU", "HKEY_CURRENT_USER")], f"scratch keys left or lost: {scratch}"
+assert "other run" in (Path(work) / "other.row").read_text(errors="replace"), "another run's row was wiped"
+for rows in Path(work).glob("*.rows"):
+    assert "OtherRunsRow" not in rows.read_text(encoding="utf-8"), f"{rows.name} holds another run's row"
+print("scratch keys: only the other run's, with its row")
+PY
 /usr/bin/python3 - "$work" "$catid" "$@" <<'PY' || failures=$((failures + 1))
 import json, sys
 from pathlib import Path

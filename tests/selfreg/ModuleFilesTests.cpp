@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "registration/ModuleScript.h"
+#include "registration/ServerRegistration.h"
 #include "registration/TypeLibRegistration.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
@@ -44,6 +45,21 @@ TEST(ModuleScript, AModuleWithoutTheScriptReportsThePlatformsError)
         EXPECT_TRUE(FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) << std::hex << hr;
     }
     ModuleStop();
+}
+
+// A class row may leave its category map out: registering and removing it
+// then writes no categories, as an empty map would.
+TEST(ClassRegistration, AClassWithoutACategoryMapRegistersAndUnregisters)
+{
+    constexpr CLSID UnregisteredClass = {0x6b1e0f52, 0x93c4, 0x4d8a, {0xb2, 0x7e, 0x15, 0x0c, 0x4f, 0x9a, 0xd3, 0x61}};
+    ClassEntry table[] = {
+        {&UnregisteredClass, [](RegistryUpdate) { return S_OK; }, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {},
+    };
+    ServerModule module = ModuleOf(GetModuleHandleW(nullptr));
+    module.classTable = table;
+    EXPECT_EQ(ModuleRegisterClasses(module), S_OK);
+    EXPECT_EQ(ModuleUnregisterServer(module, false, RegistrationScope::Machine), S_OK);
 }
 
 // Only the file name's extension is replaced: a dot in a folder name is no

@@ -237,14 +237,41 @@ TEST_F(SelfRegistration, PerUserInstallationWritesTheUsersClassesOnly)
 const std::wstring ClassKeyName = L"HKCR\\CLSID\\" + ToWide(Clsid);
 const std::wstring OtherView = sizeof(void*) == sizeof(DWORD) ? L" /f /reg:64" : L" /f /reg:32";
 
+// The same class key in each hive's own classes.
+const std::wstring MachineClassKeyName = L"HKLM\\Software\\Classes\\CLSID\\" + ToWide(Clsid);
+const std::wstring UserClassKeyName = L"HKCU\\Software\\Classes\\CLSID\\" + ToWide(Clsid);
+// The type library's key, which both views share, and the other view's file.
+const std::wstring LibraryKeyName = L"HKCR\\TypeLib\\" + ToWide(LibId);
+const std::wstring OtherPlatformKey = sizeof(void*) == sizeof(DWORD) ? L"win64" : L"win32";
+
 class OtherViewRegistration : public SelfRegistration {
 protected:
     void TearDown() override
     {
-        RunProcess(L"reg delete " + ClassKeyName + OtherView);
+        for (const std::wstring& key : {ClassKeyName, MachineClassKeyName, UserClassKeyName, LibraryKeyName})
+            RunProcess(L"reg delete " + key + OtherView);
+        Regsvr32(L"/u /n /i:user", BuiltServer());
+        RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + ServerKeys[4]).c_str());
         SelfRegistration::TearDown();
     }
 };
+
+// Only a registration in the hive being removed from shares its ProgIDs: one
+// in the other hive would keep them for ever, since nothing else removes them.
+TEST_F(OtherViewRegistration, TheOtherHivesRegistrationKeepsNoProgIds)
+{
+    const std::wstring server = BuiltServer();
+    ASSERT_EQ(RunProcess(L"reg add " + UserClassKeyName + L"\\InprocServer32" + OtherView), 0u);
+    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    EXPECT_EQ(MachineSnapshot(), SortedLines(CategoryLines())) << "a user's registration kept the machine's ProgIDs";
+    ASSERT_EQ(RunProcess(L"reg delete " + UserClassKeyName + OtherView), 0u);
+
+    ASSERT_EQ(RunProcess(L"reg add " + MachineClassKeyName + L"\\InprocServer32" + OtherView), 0u);
+    ASSERT_EQ(Regsvr32(L"/n /i:user", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u /n /i:user", server), Regsvr32Success);
+    EXPECT_EQ(UserSnapshot(), SortedLines(CategoryLines())) << "the machine's registration kept the user's ProgIDs";
+}
 
 // The ProgID keys are shared by both views: removing this bitness keeps them
 // while the other still registers the class, and the last removal takes them.
@@ -265,6 +292,23 @@ TEST_F(OtherViewRegistration, KeepsTheProgIdsUntilTheLastRemoval)
     ASSERT_EQ(RunProcess(L"reg delete " + ClassKeyName + OtherView), 0u);
     ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
+}
+
+// The help folder is one key for both views: once this bitness is removed, it
+// names the folder of the other bitness's library, which stays.
+TEST_F(OtherViewRegistration, TheHelpFolderNamesTheLibraryThatStays)
+{
+    const std::wstring server = BuiltServer();
+    const std::wstring otherFile = L"C:\\other bitness\\VrlDiscoveryResES.dll";
+    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    ASSERT_EQ(RunProcess(L"reg add \"" + LibraryKeyName + L"\\1.0\\0\\" + OtherPlatformKey + L"\" /ve /d \"" +
+                         otherFile + L"\"" + OtherView),
+              0u);
+    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+
+    const std::wstring library = L"TypeLib\\" + ToWide(LibId) + L"\\1.0\\";
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, library + L"0\\" + OtherPlatformKey), otherFile);
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, library + L"HELPDIR"), FolderOf(otherFile));
 }
 
 namespace {

@@ -16,7 +16,7 @@ SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "OLE32.DLL", "OLEAU
 EXPORTS = {1: "DllCanUnloadNow", 2: "DllGetClassObject", 3: "DllRegisterServer", 4: "DllUnregisterServer", 5: "DllInstall"}
 SPANISH_MODERN = 0x0C0A
 # The largest image of each bitness, and its machine type.
-MAX_IMAGE_BYTES = {32: 32 * 1024, 64: 48 * 1024}
+MAX_IMAGE_BYTES = {32: 36 * 1024, 64: 48 * 1024}
 MACHINE = {32: 0x014C, 64: 0x8664}
 # Looked up at run time: the platforms that lack them must still load the DLL.
 NOT_IMPORTED = {b"RegisterTypeLibForUser", b"UnRegisterTypeLibForUser"}

@@ -4,17 +4,18 @@
 
 #include "common/Ownership.h"
 #include "common/ResourceIds.h"
-#include "registration/ClassesRootRedirect.h"
 #include "registration/DirectCategoryRows.h"
-#include "registration/EscapeQuotes.h"
 #include "registration/ModuleScript.h"
 #include "registration/OwnedKey.h"
-#include "registration/ReplacementMap.h"
+#include "registration/RegistrationSequence.h"
+#include "registration/ScratchClassesRoot.h"
+#include "registration/ScriptEngine.h"
 #include "registration/Win32Result.h"
 
 namespace {
 
-inline constexpr wchar_t ScratchKeyName[] = L"Software\\VrlDiscoveryResES registration recording";
+// Each process records below a scratch key of its own.
+inline constexpr wchar_t ScratchKeyPrefix[] = L"Software\\VrlDiscoveryResES registration recording ";
 constexpr wchar_t Separator = L'\t';
 
 // The one class that a language server's type library describes: the class
@@ -41,30 +42,39 @@ HRESULT ServerClassOf(ITypeLib* library, CLSID& clsid)
     return TYPE_E_ELEMENTNOTFOUND;
 }
 
-// The type library's rows, and the class it describes.
-HRESULT WriteTypeLibRows(const RecordingTargets& targets, CLSID& serverClass)
-{
-    ComRef<ITypeLib> library;
-    HRESULT hr = LoadTypeLibEx(targets.serverFile, REGKIND_NONE, library.Put());
-    if (FAILED(hr))
-        return hr;
-    hr = ServerClassOf(library.Get(), serverClass);
-    if (FAILED(hr))
-        return hr;
-    return RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(targets.installedPath),
-                           const_cast<OLECHAR*>(targets.helpDirectory));
-}
+// A server file's registration, written as if it were installed at the
+// targets' path: its script, its type library, and the category rows the way
+// a per-user installation writes them, since the categories manager does not
+// follow the redirection to the scratch key.
+class RecordingTarget {
+public:
+    explicit RecordingTarget(const RecordingTargets& targets) : targets_(targets) {}
 
-HRESULT WriteScriptRows(const RecordingTargets& targets)
-{
-    std::wstring escaped(2 * lstrlenW(targets.installedPath) + 1, L'\0');
-    EscapeQuotes(escaped.data(), targets.installedPath);
-    ReplacementMap map;
-    const HRESULT hr = map.Insert(ModulePairName, escaped.c_str());
-    if (FAILED(hr))
-        return hr;
-    return RegisterResourceScript(map, targets.serverFile, ServerScriptResourceId, ScriptResourceType);
-}
+    HRESULT WriteClasses() const
+    {
+        return RunFileScript(targets_.serverFile, targets_.installedPath, ServerScriptResourceId, nullptr,
+                             ScriptMode::Register);
+    }
+    // The library's rows; the class it describes is the one enrolled.
+    HRESULT WriteTypeLib()
+    {
+        ComRef<ITypeLib> library;
+        HRESULT hr = LoadTypeLibEx(targets_.serverFile, REGKIND_NONE, library.Put());
+        if (FAILED(hr))
+            return hr;
+        hr = ServerClassOf(library.Get(), serverClass_);
+        if (FAILED(hr))
+            return hr;
+        return RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(targets_.installedPath),
+                               const_cast<OLECHAR*>(targets_.helpDirectory));
+    }
+    HRESULT WriteCategory() const { return WriteCategoryDirectly(); }
+    HRESULT WriteEnrolment() const { return WriteEnrolmentOfClassDirectly(serverClass_); }
+
+private:
+    const RecordingTargets& targets_;
+    CLSID serverClass_ = {};
+};
 
 bool IsPlainText(const std::wstring& text)
 {
@@ -154,37 +164,17 @@ HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
     return S_OK;
 }
 
-// Everything that the server's registration writes into the classes root;
-// the category rows the way a per-user installation writes them, since the
-// categories manager does not follow the redirection.
-HRESULT WriteRegistrationRows(const RecordingTargets& targets)
-{
-    CLSID serverClass = {};
-    HRESULT hr = WriteScriptRows(targets);
-    if (SUCCEEDED(hr))
-        hr = WriteTypeLibRows(targets, serverClass);
-    if (SUCCEEDED(hr))
-        hr = WriteCategoryDirectly();
-    if (SUCCEEDED(hr))
-        hr = WriteEnrolmentOfClassDirectly(serverClass);
-    return hr;
-}
-
 }  // namespace
 
 HRESULT RecordRegistration(const RecordingTargets& targets, std::wstring& rows)
 {
     rows.clear();
-    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
-    HRESULT hr = S_OK;
-    {
-        const ClassesRootRedirect classesRoot(ScratchKeyName);
-        hr = classesRoot.Status();
-        if (SUCCEEDED(hr))
-            hr = WriteRegistrationRows(targets);
-        if (SUCCEEDED(hr))
-            hr = DumpKey(classesRoot.Target(), std::wstring(), rows);
-    }
-    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
+    const ScratchClassesRoot classesRoot(ScratchKeyPrefix);
+    HRESULT hr = classesRoot.Status();
+    RecordingTarget recording(targets);
+    if (SUCCEEDED(hr))
+        hr = RunRegistration(recording);
+    if (SUCCEEDED(hr))
+        hr = DumpKey(classesRoot.Target(), std::wstring(), rows);
     return hr;
 }

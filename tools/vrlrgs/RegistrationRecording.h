@@ -4,8 +4,8 @@
 // the type library embedded in it, and the category rows. Installer packages
 // are made from these rows.
 //
-// The classes root of this process is redirected to a scratch key for the
-// recording, and the scratch key is deleted again.
+// The classes root of this process is redirected to a scratch key of this
+// process for the recording, and the scratch key is deleted again.
 
 #include <windows.h>
 

@@ -16,7 +16,7 @@
 
 #include "registration/ReplacementMap.h"
 #include "registration/ScriptEngine.h"
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 #include "server/ServerModule.h"
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
@@ -101,8 +101,8 @@ HRESULT Run(ScriptMode mode, const char* path, int pairCount, char** pairs)
     const HRESULT hr = script.Read(path);
     if (FAILED(hr))
         return hr;
-    ScriptParser parser(map);
-    return ApplyScript(parser, script.Text(), mode);
+    ScriptLexer lexer(map);
+    return ApplyScript(lexer, script.Text(), mode);
 }
 
 bool IsWellFormedPair(const char* argument)

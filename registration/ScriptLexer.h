@@ -10,12 +10,10 @@ class ReplacementMap;
 
 // Every token buffer, including its NUL.
 constexpr int ScriptTokenCapacity = 4096;
-// Longest %NAME% reference, in bytes.
-constexpr int ReferenceNameMaxBytes = 31;
 
-class ScriptParser {
+class ScriptLexer {
 public:
-    explicit ScriptParser(const ReplacementMap& replacements) : replacements_(replacements) {}
+    explicit ScriptLexer(const ReplacementMap& replacements) : replacements_(replacements) {}
 
     const char* Cursor() const { return cursor_; }
     void SetCursor(const char* position) { cursor_ = position; }

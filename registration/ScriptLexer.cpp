@@ -1,4 +1,4 @@
-#include "registration/ScriptParser.h"
+#include "registration/ScriptLexer.h"
 
 #include "registration/AnsiText.h"
 #include "registration/ExpansionBuffer.h"
@@ -27,18 +27,18 @@ bool AppendText(ExpansionBuffer& output, const char* text)
 
 }  // namespace
 
-void ScriptParser::SkipBlanks()
+void ScriptLexer::SkipBlanks()
 {
     while (IsScriptBlank(*cursor_))
         cursor_ = NextCharacter(cursor_);
 }
 
-bool ScriptParser::IsClosingQuote() const
+bool ScriptLexer::IsClosingQuote() const
 {
     return *cursor_ == SingleQuote && *NextCharacter(cursor_) != SingleQuote;
 }
 
-HRESULT ScriptParser::CopyCharacter(char* token, int& stored)
+HRESULT ScriptLexer::CopyCharacter(char* token, int& stored)
 {
     if (stored >= TokenFullAt)
         return DISP_E_EXCEPTION;
@@ -48,7 +48,7 @@ HRESULT ScriptParser::CopyCharacter(char* token, int& stored)
     return S_OK;
 }
 
-HRESULT ScriptParser::ReadBareToken(char* token)
+HRESULT ScriptLexer::ReadBareToken(char* token)
 {
     int stored = 0;
     while (*cursor_ != '\0' && !IsScriptBlank(*cursor_)) {
@@ -60,7 +60,7 @@ HRESULT ScriptParser::ReadBareToken(char* token)
     return S_OK;
 }
 
-HRESULT ScriptParser::ReadQuotedToken(char* token)
+HRESULT ScriptLexer::ReadQuotedToken(char* token)
 {
     int stored = 0;
     cursor_ = NextCharacter(cursor_);
@@ -80,7 +80,7 @@ HRESULT ScriptParser::ReadQuotedToken(char* token)
     }
 }
 
-HRESULT ScriptParser::ReadToken(char* token)
+HRESULT ScriptLexer::ReadToken(char* token)
 {
     SkipBlanks();
     if (*cursor_ == '\0')
@@ -88,7 +88,7 @@ HRESULT ScriptParser::ReadToken(char* token)
     return *cursor_ == SingleQuote ? ReadQuotedToken(token) : ReadBareToken(token);
 }
 
-HRESULT ScriptParser::ExpandVariables(const char* text, char** expanded) const
+HRESULT ScriptLexer::ExpandVariables(const char* text, char** expanded) const
 {
     *expanded = nullptr;
     const int inputLength = lstrlenA(text);
@@ -140,7 +140,7 @@ HRESULT ScriptParser::ExpandVariables(const char* text, char** expanded) const
     return S_OK;
 }
 
-HRESULT ScriptParser::SkipValueClause(char* token)
+HRESULT ScriptLexer::SkipValueClause(char* token)
 {
     if (*token != EqualsSign)
         return S_OK;
@@ -155,7 +155,7 @@ HRESULT ScriptParser::SkipValueClause(char* token)
     return ReadToken(token);
 }
 
-HKEY ScriptParser::LookupRootKey(const char* token)
+HKEY ScriptLexer::LookupRootKey(const char* token)
 {
     for (const RootKeyRow* row = RootKeyTable; row->name != nullptr; ++row) {
         if (EqualsIgnoringCase(token, row->name))
@@ -164,7 +164,7 @@ HKEY ScriptParser::LookupRootKey(const char* token)
     return nullptr;
 }
 
-bool ScriptParser::LookupValueType(const char* token, VARTYPE* variantType)
+bool ScriptLexer::LookupValueType(const char* token, VARTYPE* variantType)
 {
     for (const ValueTypeRow* row = ValueTypeTable; row->letter != nullptr; ++row) {
         if (EqualsIgnoringCase(token, row->letter)) {
@@ -175,7 +175,7 @@ bool ScriptParser::LookupValueType(const char* token, VARTYPE* variantType)
     return false;
 }
 
-int ScriptParser::HexDigitValue(char character)
+int ScriptLexer::HexDigitValue(char character)
 {
     constexpr int FirstLetterDigit = 10;
     if (character >= '0' && character <= '9')
