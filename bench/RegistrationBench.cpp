@@ -39,7 +39,7 @@ std::string ServerScript()
 {
     const HMODULE server = LoadLibraryExW(L"VrlDiscoveryResES.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
     const HRSRC resource =
-        server ? FindResourceW(server, MAKEINTRESOURCEW(ServerScriptResourceId), ScriptResourceType) : nullptr;
+        server ? FindResourceW(server, MAKEINTRESOURCEW(kServerScriptResourceId), kScriptResourceType) : nullptr;
     std::string text;
     if (resource)
         text.assign(static_cast<const char*>(LockResource(LoadResource(server, resource))),

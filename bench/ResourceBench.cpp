@@ -103,7 +103,7 @@ HRESULT InvokeGetString(IDispatch* dispatch, DISPID getStringId, VARIANT* text)
 {
     VARIANT argument;
     argument.vt = VT_I4;
-    argument.lVal = SizeLabelTextId;
+    argument.lVal = kSizeLabelTextId;
     DISPPARAMS parameters{&argument, nullptr, 1, 0};
     return dispatch->Invoke(getStringId, IID_NULL, kLateBoundLocale, DISPATCH_METHOD, &parameters, text, nullptr,
                             nullptr);
@@ -120,12 +120,12 @@ bool SameText(BSTR text, const wchar_t* expected, int expectedLength)
 bool AnswersAgree(ServerUnderBench& server)
 {
     const wchar_t* stored = nullptr;
-    const int length = LoadStringW(server.module.Get(), SizeLabelTextId, reinterpret_cast<LPWSTR>(&stored), 0);
+    const int length = LoadStringW(server.module.Get(), kSizeLabelTextId, reinterpret_cast<LPWSTR>(&stored), 0);
     if (length <= 0)
         return Wrong("the size label is not in the string table");
 
     UniqueBstr early;
-    if (Failed("GetString", server.resources->GetString(SizeLabelTextId, early.Put())))
+    if (Failed("GetString", server.resources->GetString(kSizeLabelTextId, early.Put())))
         return false;
     if (!SameText(early.Get(), stored, length))
         return Wrong("GetString does not give the stored text");
@@ -180,12 +180,12 @@ int main()
 
     auto earlyBoundGetString = [resources] {
         BSTR text = nullptr;
-        resources->GetString(SizeLabelTextId, &text);
+        resources->GetString(kSizeLabelTextId, &text);
         SysFreeString(text);
     };
     auto loadStringDirectly = [module] {
         const wchar_t* stored = nullptr;
-        const int length = LoadStringW(module, SizeLabelTextId, reinterpret_cast<LPWSTR>(&stored), 0);
+        const int length = LoadStringW(module, kSizeLabelTextId, reinterpret_cast<LPWSTR>(&stored), 0);
         SysFreeString(SysAllocStringLen(stored, static_cast<UINT>(length)));
     };
     auto lateBoundGetString = [dispatch, getStringId] {

@@ -21,7 +21,7 @@ inline constexpr IID IID_CategoryInformation = {
 
 // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its NUL, as StringFromGUID2
 // writes it.
-inline constexpr int GuidTextCapacity = 39;
+inline constexpr int kGuidTextCapacity = 39;
 
 // All 16 bytes, compared as four 32-bit words.
 inline bool SameGuid(const GUID& a, const GUID& b)

@@ -8,10 +8,10 @@
 
 namespace LocalizationCategory {
 
-inline constexpr const GUID& catid = CATID_LocalizationCategory;
-inline constexpr wchar_t description[] = L"Varnel Instrument Discovery Control Localization Resources";
+inline constexpr const GUID& kCatid = CATID_LocalizationCategory;
+inline constexpr wchar_t kDescription[] = L"Varnel Instrument Discovery Control Localization Resources";
 // Categories keep their descriptions by locale; this one's is in US English.
-inline constexpr LCID descriptionLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+inline constexpr LCID kDescriptionLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
 
 // The registry value that holds a description: its locale in hexadecimal
 // digits, as the categories manager names it.
@@ -36,6 +36,6 @@ constexpr LocaleValueName ValueNameOf(LCID locale)
     return name;
 }
 
-inline constexpr LocaleValueName descriptionValueName = ValueNameOf(descriptionLocale);
+inline constexpr LocaleValueName kDescriptionValueName = ValueNameOf(kDescriptionLocale);
 
 }  // namespace LocalizationCategory

@@ -15,15 +15,15 @@
 #ifndef RC_INVOKED
 #include <windows.h>
 
-inline constexpr UINT TypeLibResourceId = VRL_TYPELIB_RESOURCE;
-inline constexpr UINT ServerScriptResourceId = VRL_REGISTRY_SCRIPT_RESOURCE;
-inline constexpr wchar_t ScriptResourceType[] = L"REGISTRY";
+inline constexpr UINT kTypeLibResourceId = VRL_TYPELIB_RESOURCE;
+inline constexpr UINT kServerScriptResourceId = VRL_REGISTRY_SCRIPT_RESOURCE;
+inline constexpr wchar_t kScriptResourceType[] = L"REGISTRY";
 
-inline constexpr LONG OkButtonTextId = VRL_TEXT_OK_BUTTON;
-inline constexpr LONG SizeLabelTextId = VRL_TEXT_SIZE_LABEL;
+inline constexpr LONG kOkButtonTextId = VRL_TEXT_OK_BUTTON;
+inline constexpr LONG kSizeLabelTextId = VRL_TEXT_SIZE_LABEL;
 
 // String ids are 16 bits wide.
-inline constexpr LONG LargestStringId = 0xFFFF;
+inline constexpr LONG kLargestStringId = 0xFFFF;
 #endif
 
 #endif

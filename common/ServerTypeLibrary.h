@@ -10,16 +10,16 @@
 
 namespace ServerTypeLibrary {
 
-inline constexpr WORD majorVersion = 1;
-inline constexpr WORD minorVersion = 0;
-inline constexpr LCID locale = 0;
+inline constexpr WORD kMajorVersion = 1;
+inline constexpr WORD kMinorVersion = 0;
+inline constexpr LCID kLocale = 0;
 // The library describes the module it is built into: 32-bit or 64-bit.
-inline constexpr SYSKIND systemKind = sizeof(void*) == sizeof(ULONG64) ? SYS_WIN64 : SYS_WIN32;
-inline constexpr WORD libraryFlags = LIBFLAG_FHIDDEN;
-inline constexpr WORD classTypeFlags = TYPEFLAG_FHIDDEN | TYPEFLAG_FCANCREATE;
+inline constexpr SYSKIND kSystemKind = sizeof(void*) == sizeof(ULONG64) ? SYS_WIN64 : SYS_WIN32;
+inline constexpr WORD kLibraryFlags = LIBFLAG_FHIDDEN;
+inline constexpr WORD kClassTypeFlags = TYPEFLAG_FHIDDEN | TYPEFLAG_FCANCREATE;
 
 // The imported library that defines ILocaleResources (LIBID_VRLLOCALELib),
 // by the file name the import is recorded under.
-inline constexpr wchar_t importedFileName[] = L"vrllocale.tlb";
+inline constexpr wchar_t kImportedFileName[] = L"vrllocale.tlb";
 
 }  // namespace ServerTypeLibrary

@@ -7,5 +7,5 @@
 
 HRESULT UpdateResourceClassRegistry(RegistryUpdate update)
 {
-    return ApplyModuleScript(*g_module, ServerScriptResourceId, update, nullptr);
+    return ApplyModuleScript(*g_module, kServerScriptResourceId, update, nullptr);
 }

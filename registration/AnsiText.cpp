@@ -3,7 +3,7 @@
 bool ContainsBackslash(const char* text)
 {
     for (const char* position = text; *position != '\0'; position = NextCharacter(position)) {
-        if (*position == Backslash)
+        if (*position == kBackslash)
             return true;
     }
     return false;

@@ -7,12 +7,12 @@
 #include <windows.h>
 #include <objbase.h>
 
-constexpr char SingleQuote = '\'';
-constexpr char PercentSign = '%';
-constexpr char Backslash = '\\';
-constexpr char OpeningBrace = '{';
-constexpr char ClosingBrace = '}';
-constexpr char EqualsSign = '=';
+constexpr char kSingleQuote = '\'';
+constexpr char kPercentSign = '%';
+constexpr char kBackslash = '\\';
+constexpr char kOpeningBrace = '{';
+constexpr char kClosingBrace = '}';
+constexpr char kEqualsSign = '=';
 
 // Tab, line feed, carriage return and space; nothing else.
 constexpr bool IsScriptBlank(char c)

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr ULONG OneCategory = 1;
+constexpr ULONG kOneCategory = 1;
 
 HRESULT CreateCategoryManager(ComRef<ICatRegister>& manager)
 {
@@ -19,11 +19,11 @@ HRESULT CreateCategoryManager(ComRef<ICatRegister>& manager)
 HRESULT RegisterRow(ICatRegister* manager, REFCLSID clsid, const CategoryMapEntry& row, bool doRegister)
 {
     CATID catid = *row.catid;
-    if (row.categoryKind == ImplementedCategory)
-        return doRegister ? manager->RegisterClassImplCategories(clsid, OneCategory, &catid)
-                          : manager->UnRegisterClassImplCategories(clsid, OneCategory, &catid);
-    return doRegister ? manager->RegisterClassReqCategories(clsid, OneCategory, &catid)
-                      : manager->UnRegisterClassReqCategories(clsid, OneCategory, &catid);
+    if (row.categoryKind == kImplementedCategory)
+        return doRegister ? manager->RegisterClassImplCategories(clsid, kOneCategory, &catid)
+                          : manager->UnRegisterClassImplCategories(clsid, kOneCategory, &catid);
+    return doRegister ? manager->RegisterClassReqCategories(clsid, kOneCategory, &catid)
+                      : manager->UnRegisterClassReqCategories(clsid, kOneCategory, &catid);
 }
 
 // The manager answers S_FALSE for a class that is not in the category, also
@@ -34,7 +34,7 @@ bool IsOutsideCategory(ICatRegister* manager, REFCLSID clsid, REFGUID catid)
     if (FAILED(manager->QueryInterface(IID_CategoryInformation, information.PutVoid())))
         return false;
     CATID copy = catid;
-    return information->IsClassOfCategories(clsid, OneCategory, &copy, 0, nullptr) == S_FALSE;
+    return information->IsClassOfCategories(clsid, kOneCategory, &copy, 0, nullptr) == S_FALSE;
 }
 
 // A manager of its own for one enrolment or its removal. Removing an
@@ -45,7 +45,7 @@ HRESULT EnrolInImplementedCategory(REFCLSID clsid, REFGUID catid, bool doRegiste
     const HRESULT hr = CreateCategoryManager(manager);
     if (FAILED(hr))
         return hr;
-    const HRESULT result = RegisterRow(manager.Get(), clsid, {ImplementedCategory, &catid}, doRegister);
+    const HRESULT result = RegisterRow(manager.Get(), clsid, {kImplementedCategory, &catid}, doRegister);
     if (FAILED(result) && !doRegister && IsOutsideCategory(manager.Get(), clsid, catid))
         return S_OK;
     return result;
@@ -60,7 +60,7 @@ HRESULT RegisterClassCategories(REFCLSID clsid, const CategoryMapEntry* map, boo
     ComRef<ICatRegister> manager;
     if (FAILED(CreateCategoryManager(manager)))
         return S_OK;
-    for (const CategoryMapEntry* row = map; row->categoryKind != EndOfCategoryMap; ++row) {
+    for (const CategoryMapEntry* row = map; row->categoryKind != kEndOfCategoryMap; ++row) {
         const HRESULT hr = RegisterRow(manager.Get(), clsid, *row, doRegister);
         if (FAILED(hr) && doRegister)
             return hr;
@@ -76,9 +76,9 @@ HRESULT RegisterCategory(REFGUID catid, const wchar_t* description)
         return hr;
     CATEGORYINFO info{};
     info.catid = catid;
-    info.lcid = LocalizationCategory::descriptionLocale;
-    lstrcpynW(info.szDescription, description, CategoryDescriptionMaxChars + 1);
-    return manager->RegisterCategories(OneCategory, &info);
+    info.lcid = LocalizationCategory::kDescriptionLocale;
+    lstrcpynW(info.szDescription, description, kCategoryDescriptionMaxChars + 1);
+    return manager->RegisterCategories(kOneCategory, &info);
 }
 
 HRESULT AddClassToCategory(REFCLSID clsid, REFGUID catid)

@@ -4,19 +4,19 @@
 
 #include <windows.h>
 
-// One row of a class's category map; a row of kind EndOfCategoryMap ends it.
+// One row of a class's category map; a row of kind kEndOfCategoryMap ends it.
 struct CategoryMapEntry {
     int categoryKind;
     const GUID* catid;
 };
 
-constexpr int EndOfCategoryMap = 0;
-constexpr int ImplementedCategory = 1;
+constexpr int kEndOfCategoryMap = 0;
+constexpr int kImplementedCategory = 1;
 // Every other non-zero kind names a category the class requires.
-constexpr int RequiredCategory = 2;
+constexpr int kRequiredCategory = 2;
 
 // A category description holds at most this many characters.
-constexpr int CategoryDescriptionMaxChars = 127;
+constexpr int kCategoryDescriptionMaxChars = 127;
 
 // Registers or unregisters every row of `map` for `clsid`. A null map, or a
 // platform without a categories manager, is a success.

@@ -11,9 +11,9 @@
 
 namespace {
 
-inline constexpr wchar_t CategoriesKeyName[] = L"Component Categories\\";
+inline constexpr wchar_t kCategoriesKeyName[] = L"Component Categories\\";
 // Between a class key and the key of one of its categories.
-inline constexpr wchar_t ImplementedCategoriesPath[] = L"\\Implemented Categories\\";
+inline constexpr wchar_t kImplementedCategoriesPath[] = L"\\Implemented Categories\\";
 
 HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
 {
@@ -26,41 +26,41 @@ HRESULT CreateClassesKey(const wchar_t* path, OwnedKey& key)
 }
 
 // The enrolment of a class: "CLSID\{clsid}\Implemented Categories\{catid}".
-bool EnrolmentPathOf(wchar_t (&path)[WideKeyPathCapacity], REFCLSID clsid)
+bool EnrolmentPathOf(wchar_t (&path)[kWideKeyPathCapacity], REFCLSID clsid)
 {
-    wchar_t categories[WideKeyPathCapacity];
-    return GuidKeyPath(categories, ClassesKeyName, clsid, ImplementedCategoriesPath) &&
-        GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
+    wchar_t categories[kWideKeyPathCapacity];
+    return GuidKeyPath(categories, kClassesKeyName, clsid, kImplementedCategoriesPath) &&
+        GuidKeyPath(path, categories, LocalizationCategory::kCatid, L"");
 }
 
 // This server's enrolment, kept apart from EnrolmentPathOf so that the
 // server's own code compiles as it always has (its bytes are tested).
-bool EnrolmentPath(wchar_t (&path)[WideKeyPathCapacity])
+bool EnrolmentPath(wchar_t (&path)[kWideKeyPathCapacity])
 {
-    wchar_t categories[WideKeyPathCapacity];
-    return GuidKeyPath(categories, ClassesKeyName, CLSID_LanguageServer, ImplementedCategoriesPath) &&
-        GuidKeyPath(path, categories, LocalizationCategory::catid, L"");
+    wchar_t categories[kWideKeyPathCapacity];
+    return GuidKeyPath(categories, kClassesKeyName, CLSID_LanguageServer, kImplementedCategoriesPath) &&
+        GuidKeyPath(path, categories, LocalizationCategory::kCatid, L"");
 }
 
 }  // namespace
 
 HRESULT WriteCategoryDirectly()
 {
-    wchar_t path[WideKeyPathCapacity];
-    if (!GuidKeyPath(path, CategoriesKeyName, LocalizationCategory::catid, L""))
+    wchar_t path[kWideKeyPathCapacity];
+    if (!GuidKeyPath(path, kCategoriesKeyName, LocalizationCategory::kCatid, L""))
         return E_UNEXPECTED;
     OwnedKey category;
     const HRESULT hr = CreateClassesKey(path, category);
     if (FAILED(hr))
         return hr;
-    const DWORD bytes = sizeof LocalizationCategory::description;
-    return FromWin32Status(RegSetValueExW(category.Get(), LocalizationCategory::descriptionValueName.text, 0, REG_SZ,
-                                          reinterpret_cast<const BYTE*>(LocalizationCategory::description), bytes));
+    const DWORD bytes = sizeof LocalizationCategory::kDescription;
+    return FromWin32Status(RegSetValueExW(category.Get(), LocalizationCategory::kDescriptionValueName.text, 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(LocalizationCategory::kDescription), bytes));
 }
 
 HRESULT WriteEnrolmentDirectly()
 {
-    wchar_t path[WideKeyPathCapacity];
+    wchar_t path[kWideKeyPathCapacity];
     if (!EnrolmentPath(path))
         return E_UNEXPECTED;
     OwnedKey enrolment;
@@ -69,7 +69,7 @@ HRESULT WriteEnrolmentDirectly()
 
 HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid)
 {
-    wchar_t path[WideKeyPathCapacity];
+    wchar_t path[kWideKeyPathCapacity];
     if (!EnrolmentPathOf(path, clsid))
         return E_UNEXPECTED;
     OwnedKey enrolment;
@@ -78,7 +78,7 @@ HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid)
 
 HRESULT RemoveEnrolmentDirectly()
 {
-    wchar_t path[WideKeyPathCapacity];
+    wchar_t path[kWideKeyPathCapacity];
     if (!EnrolmentPath(path))
         return E_UNEXPECTED;
     const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path);

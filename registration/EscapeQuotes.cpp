@@ -2,11 +2,11 @@
 
 void EscapeQuotes(wchar_t* destination, const wchar_t* source)
 {
-    constexpr wchar_t quote = L'\'';
+    constexpr wchar_t kQuote = L'\'';
     for (; *source != L'\0'; ++source) {
         *destination++ = *source;
-        if (*source == quote)
-            *destination++ = quote;
+        if (*source == kQuote)
+            *destination++ = kQuote;
     }
     *destination = L'\0';
 }

@@ -14,7 +14,7 @@ bool ExpansionBuffer::GrowToHold(int required)
 {
     int capacity = capacity_ < 1 ? 1 : capacity_;
     while (capacity < required) {
-        if (capacity > ExpansionBufferLargest / 2)
+        if (capacity > kExpansionBufferLargest / 2)
             return false;
         capacity *= 2;
     }

@@ -8,7 +8,7 @@
 #include "common/Ownership.h"
 
 // The most bytes the buffer ever holds.
-constexpr int ExpansionBufferLargest = 0x3FFFFFFF;
+constexpr int kExpansionBufferLargest = 0x3FFFFFFF;
 
 class ExpansionBuffer {
 public:

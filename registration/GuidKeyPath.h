@@ -7,4 +7,4 @@
 
 // `prefix` followed by the text of `id` and `suffix`; false when the GUID
 // text cannot be written.
-bool GuidKeyPath(wchar_t (&path)[WideKeyPathCapacity], const wchar_t* prefix, REFGUID id, const wchar_t* suffix);
+bool GuidKeyPath(wchar_t (&path)[kWideKeyPathCapacity], const wchar_t* prefix, REFGUID id, const wchar_t* suffix);

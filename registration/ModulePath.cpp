@@ -5,7 +5,7 @@
 namespace {
 
 // A UTF-16 unit never takes more than two bytes in an ANSI code page.
-constexpr int AnsiPathCapacity = 2 * ModulePathCapacity;
+constexpr int kAnsiPathCapacity = 2 * kModulePathCapacity;
 
 bool SameText(const wchar_t* left, const wchar_t* right)
 {
@@ -18,15 +18,15 @@ bool SameText(const wchar_t* left, const wchar_t* right)
 
 void CopyPath(ModulePathBuffer& destination, const wchar_t* source)
 {
-    lstrcpynW(destination, source, ModulePathCapacity);
+    lstrcpynW(destination, source, kModulePathCapacity);
 }
 
 // The short form of `longPath` in `shortPath`; false when the platform has
 // none or it does not fit.
 bool ReadShortPath(const wchar_t* longPath, ModulePathBuffer& shortPath)
 {
-    const DWORD length = GetShortPathNameW(longPath, shortPath, ModulePathCapacity);
-    return length != 0 && length < ModulePathCapacity;
+    const DWORD length = GetShortPathNameW(longPath, shortPath, kModulePathCapacity);
+    return length != 0 && length < kModulePathCapacity;
 }
 
 bool IsProcessExecutable(HMODULE module)
@@ -40,10 +40,10 @@ HRESULT ReadModulePath(HMODULE module, ModulePathBuffer& path)
 {
     path[0] = L'\0';
     SetLastError(ERROR_SUCCESS);
-    const DWORD length = GetModuleFileNameW(module, path, ModulePathCapacity);
+    const DWORD length = GetModuleFileNameW(module, path, kModulePathCapacity);
     if (length == 0)
         return LastErrorResult();
-    if (length >= ModulePathCapacity) {
+    if (length >= kModulePathCapacity) {
         path[0] = L'\0';
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     }
@@ -52,14 +52,14 @@ HRESULT ReadModulePath(HMODULE module, ModulePathBuffer& path)
 
 bool SurvivesAnsiRoundTrip(const wchar_t* text)
 {
-    char ansi[AnsiPathCapacity];
+    char ansi[kAnsiPathCapacity];
     BOOL usedDefault = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi, AnsiPathCapacity, nullptr, &usedDefault) <=
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi, kAnsiPathCapacity, nullptr, &usedDefault) <=
             0 ||
         usedDefault)
         return false;
     ModulePathBuffer back;
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, back, ModulePathCapacity) <= 0)
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, back, kModulePathCapacity) <= 0)
         return false;
     return SameText(back, text);
 }

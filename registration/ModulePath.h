@@ -6,9 +6,9 @@
 #include <windows.h>
 
 // Every module path, its NUL included.
-constexpr DWORD ModulePathCapacity = MAX_PATH;
+constexpr DWORD kModulePathCapacity = MAX_PATH;
 
-using ModulePathBuffer = wchar_t[ModulePathCapacity];
+using ModulePathBuffer = wchar_t[kModulePathCapacity];
 
 // The full path of `module`'s file (null: the process's executable). A path
 // that does not fit is an error, never cut.

@@ -12,7 +12,7 @@
 namespace {
 
 // Every quote of a path doubled, and the NUL.
-constexpr DWORD EscapedPathCapacity = 2 * ModulePathCapacity;
+constexpr DWORD kEscapedPathCapacity = 2 * kModulePathCapacity;
 
 // The script's text: the resource's own bytes when a NUL ends the text
 // inside them, otherwise a NUL-terminated copy. Nothing past the resource's
@@ -84,12 +84,12 @@ HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, RegistryU
 HRESULT RunFileScript(const wchar_t* path, const wchar_t* modulePath, UINT resourceId,
                       const ReplacementPair* extraPairs, ScriptMode mode)
 {
-    if (static_cast<DWORD>(lstrlenW(modulePath)) >= ModulePathCapacity)
+    if (static_cast<DWORD>(lstrlenW(modulePath)) >= kModulePathCapacity)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    wchar_t escapedPath[EscapedPathCapacity];
+    wchar_t escapedPath[kEscapedPathCapacity];
     EscapeQuotes(escapedPath, modulePath);
     ReplacementMap map;
-    const ReplacementPair modulePair[] = {{ModulePairName, escapedPath}, {}};
+    const ReplacementPair modulePair[] = {{kModulePairName, escapedPath}, {}};
     HRESULT hr = InsertPairs(map, modulePair);
     if (SUCCEEDED(hr))
         hr = InsertPairs(map, extraPairs);
@@ -100,7 +100,7 @@ HRESULT RunFileScript(const wchar_t* path, const wchar_t* modulePath, UINT resou
     LoadedModule file(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!file)
         return LastErrorResult();
-    const HRSRC resource = FindResourceW(file.Get(), MAKEINTRESOURCEW(resourceId), ScriptResourceType);
+    const HRSRC resource = FindResourceW(file.Get(), MAKEINTRESOURCEW(resourceId), kScriptResourceType);
     const HGLOBAL loaded = resource ? LoadResource(file.Get(), resource) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
     if (!bytes)

@@ -10,7 +10,7 @@ enum class RegistryUpdate;
 enum class ScriptMode;
 struct ServerModule;
 
-inline constexpr wchar_t ModulePairName[] = L"Module";
+inline constexpr wchar_t kModulePairName[] = L"Module";
 
 // A further name-to-value pair; an array of them ends with a null name.
 struct ReplacementPair {

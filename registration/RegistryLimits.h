@@ -4,13 +4,13 @@
 #include <windows.h>
 
 // The longest key path, in characters, that one call takes.
-inline constexpr int LongestKeyPath = 255;
+inline constexpr int kLongestKeyPath = 255;
 // An 8-bit key path in bytes, for a double-byte code page, and its NUL.
-inline constexpr int AnsiKeyPathCapacity = 2 * LongestKeyPath + 1;
+inline constexpr int kAnsiKeyPathCapacity = 2 * kLongestKeyPath + 1;
 // A UTF-16 key path and its NUL.
-inline constexpr int WideKeyPathCapacity = LongestKeyPath + 1;
+inline constexpr int kWideKeyPathCapacity = kLongestKeyPath + 1;
 
 // The longest key name, in characters.
-inline constexpr int LongestKeyName = 255;
+inline constexpr int kLongestKeyName = 255;
 // An 8-bit key name in bytes, double-byte characters included, and its NUL.
-inline constexpr DWORD KeyNameCapacity = 2 * (LongestKeyName + 1);
+inline constexpr DWORD kKeyNameCapacity = 2 * (kLongestKeyName + 1);

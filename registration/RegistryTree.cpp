@@ -3,19 +3,19 @@
 #include "registration/OwnedKey.h"
 
 namespace {
-constexpr REGSAM ReadWriteRights = KEY_READ | KEY_WRITE;
-constexpr DWORD LoneDefaultNameCapacity = 2;
+constexpr REGSAM kReadWriteRights = KEY_READ | KEY_WRITE;
+constexpr DWORD kLoneDefaultNameCapacity = 2;
 }
 
 LONG DeleteKeyTree(HKEY parent, const char* name)
 {
     OwnedKey opened;
-    LONG status = opened.OpenInto(parent, name, ReadWriteRights);
+    LONG status = opened.OpenInto(parent, name, kReadWriteRights);
     if (status != ERROR_SUCCESS)
         return status;
-    char childName[KeyNameCapacity];
+    char childName[kKeyNameCapacity];
     for (;;) {
-        DWORD capacity = KeyNameCapacity;
+        DWORD capacity = kKeyNameCapacity;
         if (RegEnumKeyExA(opened.Get(), 0, childName, &capacity, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         status = DeleteKeyTree(opened.Get(), childName);
@@ -38,8 +38,8 @@ bool KeyIsEmpty(HKEY key)
     if (values == 0)
         return true;
     // Only the default value's empty name fits; any other name is too long.
-    char name[LoneDefaultNameCapacity];
-    DWORD capacity = LoneDefaultNameCapacity;
+    char name[kLoneDefaultNameCapacity];
+    DWORD capacity = kLoneDefaultNameCapacity;
     return RegEnumValueA(key, 0, name, &capacity, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
         name[0] == '\0';
 }

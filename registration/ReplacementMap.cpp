@@ -5,10 +5,10 @@
 
 namespace {
 
-constexpr int InitialCapacity = 10;
+constexpr int kInitialCapacity = 10;
 
 // A stored name in the ANSI code page, as long as a reference can be.
-using ReferenceName = char[ReferenceNameMaxBytes + 1];
+using ReferenceName = char[kReferenceNameMaxBytes + 1];
 
 // False when the name does not convert or is longer than any reference: it
 // can then match none.
@@ -29,7 +29,7 @@ wchar_t* CopyToTaskMemory(const wchar_t* text)
 }  // namespace
 
 ReplacementMap::ReplacementMap()
-    : pairs_(static_cast<Pair**>(ModuleAlloc(InitialCapacity * sizeof(Pair*)))), capacity_(InitialCapacity)
+    : pairs_(static_cast<Pair**>(ModuleAlloc(kInitialCapacity * sizeof(Pair*)))), capacity_(kInitialCapacity)
 {
 }
 

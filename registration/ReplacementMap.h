@@ -6,7 +6,7 @@
 #include <windows.h>
 
 // Longest %NAME% reference, in bytes.
-constexpr int ReferenceNameMaxBytes = 31;
+constexpr int kReferenceNameMaxBytes = 31;
 
 class ReplacementMap {
 public:
@@ -17,7 +17,7 @@ public:
 
     HRESULT Insert(const wchar_t* name, const wchar_t* value);
     // The value of the first pair whose name matches, owned by the map; or
-    // null. Names longer than ReferenceNameMaxBytes in the ANSI code page
+    // null. Names longer than kReferenceNameMaxBytes in the ANSI code page
     // match no reference. Allocates nothing.
     const wchar_t* Lookup(const char* name) const;
     // Frees every pair; the pointer array and its capacity stay.

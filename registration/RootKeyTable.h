@@ -10,13 +10,13 @@ struct RootKeyRow {
     LONG handleValue;  // the predefined key's handle as a 32-bit number
 };
 
-constexpr LONG ClassesRootValue = static_cast<LONG>(0x80000000);
-constexpr LONG CurrentUserValue = static_cast<LONG>(0x80000001);
-constexpr LONG LocalMachineValue = static_cast<LONG>(0x80000002);
-constexpr LONG UsersValue = static_cast<LONG>(0x80000003);
-constexpr LONG PerformanceDataValue = static_cast<LONG>(0x80000004);
-constexpr LONG CurrentConfigValue = static_cast<LONG>(0x80000005);
-constexpr LONG DynDataValue = static_cast<LONG>(0x80000006);
+constexpr LONG kClassesRootValue = static_cast<LONG>(0x80000000);
+constexpr LONG kCurrentUserValue = static_cast<LONG>(0x80000001);
+constexpr LONG kLocalMachineValue = static_cast<LONG>(0x80000002);
+constexpr LONG kUsersValue = static_cast<LONG>(0x80000003);
+constexpr LONG kPerformanceDataValue = static_cast<LONG>(0x80000004);
+constexpr LONG kCurrentConfigValue = static_cast<LONG>(0x80000005);
+constexpr LONG kDynDataValue = static_cast<LONG>(0x80000006);
 
 inline HKEY PredefinedKey(LONG handleValue)
 {
@@ -24,20 +24,20 @@ inline HKEY PredefinedKey(LONG handleValue)
 }
 
 // HKDD stands before HKCC although its handle value is the higher one.
-inline constexpr RootKeyRow RootKeyTable[] = {
-    {"HKCR", ClassesRootValue},
-    {"HKCU", CurrentUserValue},
-    {"HKLM", LocalMachineValue},
-    {"HKU", UsersValue},
-    {"HKPD", PerformanceDataValue},
-    {"HKDD", DynDataValue},
-    {"HKCC", CurrentConfigValue},
-    {"HKEY_CLASSES_ROOT", ClassesRootValue},
-    {"HKEY_CURRENT_USER", CurrentUserValue},
-    {"HKEY_LOCAL_MACHINE", LocalMachineValue},
-    {"HKEY_USERS", UsersValue},
-    {"HKEY_PERFORMANCE_DATA", PerformanceDataValue},
-    {"HKEY_DYN_DATA", DynDataValue},
-    {"HKEY_CURRENT_CONFIG", CurrentConfigValue},
+inline constexpr RootKeyRow kRootKeyTable[] = {
+    {"HKCR", kClassesRootValue},
+    {"HKCU", kCurrentUserValue},
+    {"HKLM", kLocalMachineValue},
+    {"HKU", kUsersValue},
+    {"HKPD", kPerformanceDataValue},
+    {"HKDD", kDynDataValue},
+    {"HKCC", kCurrentConfigValue},
+    {"HKEY_CLASSES_ROOT", kClassesRootValue},
+    {"HKEY_CURRENT_USER", kCurrentUserValue},
+    {"HKEY_LOCAL_MACHINE", kLocalMachineValue},
+    {"HKEY_USERS", kUsersValue},
+    {"HKEY_PERFORMANCE_DATA", kPerformanceDataValue},
+    {"HKEY_DYN_DATA", kDynDataValue},
+    {"HKEY_CURRENT_CONFIG", kCurrentConfigValue},
     {nullptr, 0},
 };

@@ -34,7 +34,7 @@ private:
         const wchar_t* Path() const { return path_; }
 
     private:
-        wchar_t path_[WideKeyPathCapacity];
+        wchar_t path_[kWideKeyPathCapacity];
     };
 
     ScratchKey key_;

@@ -10,29 +10,29 @@
 
 namespace {
 
-constexpr DWORD ValueNameCapacity = 260;
-constexpr char NoPath[] = "";
+constexpr DWORD kValueNameCapacity = 260;
+constexpr char kNoPath[] = "";
 
 bool IsBlockOpener(const char* token)
 {
-    return token[0] == OpeningBrace && token[1] == '\0';
+    return token[0] == kOpeningBrace && token[1] == '\0';
 }
 
 bool EndsBody(const char* token)
 {
-    return token[0] == ClosingBrace;
+    return token[0] == kClosingBrace;
 }
 
 bool StartsValueClause(const char* token)
 {
-    return token[0] == EqualsSign;
+    return token[0] == kEqualsSign;
 }
 
 // A key name names one existing or new key below its parent: never the
 // parent itself (empty), never a deeper key (backslash), never a "}".
 bool IsUsableKeyName(const char* name)
 {
-    return name[0] != '\0' && name[0] != ClosingBrace && !ContainsBackslash(name);
+    return name[0] != '\0' && name[0] != kClosingBrace && !ContainsBackslash(name);
 }
 
 bool CopyBoundedName(char* destination, const char* source, DWORD capacity)
@@ -48,7 +48,7 @@ bool CopyBoundedName(char* destination, const char* source, DWORD capacity)
 bool CopyBounded(char*& out, int& characters, const char* text)
 {
     while (*text != '\0') {
-        if (++characters > LongestKeyPath)
+        if (++characters > kLongestKeyPath)
             return false;
         for (const char* next = NextCharacter(text); text < next;)
             *out++ = *text++;
@@ -56,7 +56,7 @@ bool CopyBounded(char*& out, int& characters, const char* text)
     return true;
 }
 
-// path\name into `destination` (AnsiKeyPathCapacity bytes); false when that is
+// path\name into `destination` (kAnsiKeyPathCapacity bytes); false when that is
 // longer than one call takes.
 bool JoinPath(char* destination, const char* path, const char* name)
 {
@@ -105,8 +105,8 @@ private:
     {
         itemIsNoRemove_ = false;
         bool isDeleteItem = false;
-        if (EqualsIgnoringCase(token_, KeywordForceRemove) || EqualsIgnoringCase(token_, KeywordDelete)) {
-            isDeleteItem = EqualsIgnoringCase(token_, KeywordDelete);
+        if (EqualsIgnoringCase(token_, kKeywordForceRemove) || EqualsIgnoringCase(token_, kKeywordDelete)) {
+            isDeleteItem = EqualsIgnoringCase(token_, kKeywordDelete);
             const HRESULT hr = lexer_.ReadToken(token_);
             if (FAILED(hr))
                 return hr;
@@ -122,14 +122,14 @@ private:
 
     HRESULT HandlePlainItem()
     {
-        if (EqualsIgnoringCase(token_, KeywordNoRemove)) {
+        if (EqualsIgnoringCase(token_, kKeywordNoRemove)) {
             mayDelete_ = false;
             itemIsNoRemove_ = true;
             const HRESULT hr = lexer_.ReadToken(token_);
             if (FAILED(hr))
                 return hr;
         }
-        if (EqualsIgnoringCase(token_, KeywordVal))
+        if (EqualsIgnoringCase(token_, kKeywordVal))
             return HandleValueItem();
         return HandleKeyItem(KeyItem::Plain, ExistingKey::Keep);
     }
@@ -142,7 +142,7 @@ private:
         if (!IsUsableKeyName(token_))
             return DISP_E_EXCEPTION;
         const ExistingKey existing = IsProtectedKeyName(token_) ? ExistingKey::Keep : ExistingKey::Clear;
-        if (EqualsIgnoringCase(token_, KeywordNoRemove) || EqualsIgnoringCase(token_, KeywordVal)) {
+        if (EqualsIgnoringCase(token_, kKeywordNoRemove) || EqualsIgnoringCase(token_, kKeywordVal)) {
             if (existing == ExistingKey::Clear)
                 DeleteKeyTree(parent_, token_);
             return HandlePlainItem();
@@ -169,11 +169,11 @@ private:
 
     HRESULT HandleValueItem()
     {
-        char valueName[ValueNameCapacity];
+        char valueName[kValueNameCapacity];
         HRESULT hr = lexer_.ReadToken(token_);
         if (FAILED(hr))
             return hr;
-        if (!CopyBoundedName(valueName, token_, ValueNameCapacity))
+        if (!CopyBoundedName(valueName, token_, kValueNameCapacity))
             return DISP_E_EXCEPTION;
         hr = lexer_.ReadToken(token_);
         if (FAILED(hr))
@@ -215,7 +215,7 @@ private:
     {
         if (!IsUsableKeyName(token_))
             return DISP_E_EXCEPTION;
-        const bool fits = CopyBoundedName(keyName_, token_, KeyNameCapacity);
+        const bool fits = CopyBoundedName(keyName_, token_, kKeyNameCapacity);
         if (Registering())
             return fits ? RegisterKey(existing) : DISP_E_EXCEPTION;
         return UnregisterKey(item, fits && !KeepsTopKey() ? KeyPresence::MayExist : KeyPresence::Absent);
@@ -225,7 +225,7 @@ private:
     // one marked NoRemove is walked, so that what it lists below goes.
     bool KeepsTopKey() const
     {
-        return mode_ == ScriptMode::UnregisterKeepingTopKeys && depth_ == RootBodyDepth && !itemIsNoRemove_;
+        return mode_ == ScriptMode::UnregisterKeepingTopKeys && depth_ == kRootBodyDepth && !itemIsNoRemove_;
     }
 
     LONG CreateKey(HKEY* key, DWORD* disposition) const
@@ -272,13 +272,13 @@ private:
         // The key is named from `parent_` while the path stays short enough,
         // and from this body's own key after that.
         // An absent key's block is only read through, below an empty path.
-        char keyPath[AnsiKeyPathCapacity];
+        char keyPath[kAnsiKeyPathCapacity];
         keyPath[0] = '\0';
         HKEY keyParent = parent_;
         bool keyAbsent = absent_ || presence == KeyPresence::Absent;
         if (!keyAbsent && !JoinPath(keyPath, path_, keyName_)) {
             keyParent = BodyKey();
-            keyAbsent = !keyParent || !JoinPath(keyPath, NoPath, keyName_);
+            keyAbsent = !keyParent || !JoinPath(keyPath, kNoPath, keyName_);
         }
         HRESULT hr = lexer_.ReadToken(token_);
         if (SUCCEEDED(hr))
@@ -294,9 +294,9 @@ private:
 
     // Walks the block that `token_` opens and reads the item after it: below
     // the current key when registering, below keyParent\keyPath when removing.
-    HRESULT WalkBlock(KeyPresence presence, HKEY keyParent = nullptr, const char* keyPath = NoPath)
+    HRESULT WalkBlock(KeyPresence presence, HKEY keyParent = nullptr, const char* keyPath = kNoPath)
     {
-        if (depth_ + 1 > MaxNestingDepth)
+        if (depth_ + 1 > kMaxNestingDepth)
             return DISP_E_EXCEPTION;
         const HKEY blockParent = Registering() ? current_.Get() : keyParent;
         BodyWalker block(lexer_, token_, blockParent, keyPath, mode_, presence, depth_ + 1);
@@ -316,16 +316,16 @@ private:
     bool itemIsNoRemove_ = false;
     bool bodyKeyTried_ = false;
     OwnedKey current_;
-    char keyName_[KeyNameCapacity];
+    char keyName_[kKeyNameCapacity];
 };
 
 }  // namespace
 
 HRESULT WalkKeyBlock(ScriptLexer& lexer, char* token, HKEY parent, ScriptMode mode, KeyPresence presence, int depth)
 {
-    if (depth > MaxNestingDepth)
+    if (depth > kMaxNestingDepth)
         return DISP_E_EXCEPTION;
-    BodyWalker body(lexer, token, parent, NoPath, mode, presence, depth);
+    BodyWalker body(lexer, token, parent, kNoPath, mode, presence, depth);
     return body.Walk();
 }
 
@@ -338,7 +338,7 @@ HRESULT ApplyScript(ScriptLexer& lexer, const char* text, ScriptMode mode)
     TaskMemory<char> expanded(expandedText);
     lexer.SetCursor(expanded.Get());
 
-    char token[ScriptTokenCapacity];
+    char token[kScriptTokenCapacity];
     while (*lexer.Cursor() != '\0') {
         hr = lexer.ReadToken(token);
         if (FAILED(hr))
@@ -349,15 +349,15 @@ HRESULT ApplyScript(ScriptLexer& lexer, const char* text, ScriptMode mode)
         hr = lexer.ReadToken(token);
         if (FAILED(hr))
             return hr;
-        if (token[0] != OpeningBrace)
+        if (token[0] != kOpeningBrace)
             return DISP_E_EXCEPTION;
 
         const char* bodyStart = lexer.Cursor();
-        hr = WalkKeyBlock(lexer, token, root, mode, KeyPresence::MayExist, RootBodyDepth);
+        hr = WalkKeyBlock(lexer, token, root, mode, KeyPresence::MayExist, kRootBodyDepth);
         if (FAILED(hr)) {
             if (mode == ScriptMode::Register) {
                 lexer.SetCursor(bodyStart);
-                WalkKeyBlock(lexer, token, root, ScriptMode::Unregister, KeyPresence::MayExist, RootBodyDepth);
+                WalkKeyBlock(lexer, token, root, ScriptMode::Unregister, KeyPresence::MayExist, kRootBodyDepth);
             }
             return hr;
         }

@@ -8,8 +8,8 @@
 #include "registration/ScriptLexer.h"
 
 // Deepest nesting of bodies, the root body counting as the first.
-constexpr int RootBodyDepth = 1;
-constexpr int MaxNestingDepth = 32;
+constexpr int kRootBodyDepth = 1;
+constexpr int kMaxNestingDepth = 32;
 
 // What a walk does with the keys and values that a script lists. Removal
 // that keeps top keys leaves each key named in a root body in place with

@@ -4,16 +4,16 @@
 
 #include "registration/AnsiText.h"
 
-inline constexpr char KeywordForceRemove[] = "ForceRemove";
-inline constexpr char KeywordNoRemove[] = "NoRemove";
-inline constexpr char KeywordDelete[] = "Delete";
-inline constexpr char KeywordVal[] = "Val";
+inline constexpr char kKeywordForceRemove[] = "ForceRemove";
+inline constexpr char kKeywordNoRemove[] = "NoRemove";
+inline constexpr char kKeywordDelete[] = "Delete";
+inline constexpr char kKeywordVal[] = "Val";
 
-inline constexpr const char* ProtectedKeyNames[] = {"CLSID", "TYPELIB", nullptr};
+inline constexpr const char* kProtectedKeyNames[] = {"CLSID", "TYPELIB", nullptr};
 
 inline bool IsProtectedKeyName(const char* name)
 {
-    for (const char* const* row = ProtectedKeyNames; *row != nullptr; ++row) {
+    for (const char* const* row = kProtectedKeyNames; *row != nullptr; ++row) {
         if (EqualsIgnoringCase(name, *row))
             return true;
     }

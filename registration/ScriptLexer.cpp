@@ -11,8 +11,8 @@ namespace {
 
 // A token may not grow once this many bytes are stored: the last character
 // may still be double-byte, and the NUL must fit.
-constexpr int TokenFullAt = ScriptTokenCapacity - 2;
-constexpr int LongestExpandableInput = ExpansionBufferLargest / 2;
+constexpr int kTokenFullAt = kScriptTokenCapacity - 2;
+constexpr int kLongestExpandableInput = kExpansionBufferLargest / 2;
 
 bool AppendText(ExpansionBuffer& output, const char* text)
 {
@@ -35,12 +35,12 @@ void ScriptLexer::SkipBlanks()
 
 bool ScriptLexer::IsClosingQuote() const
 {
-    return *cursor_ == SingleQuote && *NextCharacter(cursor_) != SingleQuote;
+    return *cursor_ == kSingleQuote && *NextCharacter(cursor_) != kSingleQuote;
 }
 
 HRESULT ScriptLexer::CopyCharacter(char* token, int& stored)
 {
-    if (stored >= TokenFullAt)
+    if (stored >= kTokenFullAt)
         return DISP_E_EXCEPTION;
     const char* next = NextCharacter(cursor_);
     while (cursor_ < next)
@@ -72,7 +72,7 @@ HRESULT ScriptLexer::ReadQuotedToken(char* token)
             cursor_ = NextCharacter(cursor_);
             return S_OK;
         }
-        if (*cursor_ == SingleQuote)
+        if (*cursor_ == kSingleQuote)
             cursor_ = NextCharacter(cursor_);  // the first of two: the second is text
         const HRESULT hr = CopyCharacter(token, stored);
         if (FAILED(hr))
@@ -85,7 +85,7 @@ HRESULT ScriptLexer::ReadToken(char* token)
     SkipBlanks();
     if (*cursor_ == '\0')
         return DISP_E_EXCEPTION;
-    return *cursor_ == SingleQuote ? ReadQuotedToken(token) : ReadBareToken(token);
+    return *cursor_ == kSingleQuote ? ReadQuotedToken(token) : ReadBareToken(token);
 }
 
 HRESULT ScriptLexer::ExpandVariables(const char* text, char** expanded) const
@@ -93,12 +93,12 @@ HRESULT ScriptLexer::ExpandVariables(const char* text, char** expanded) const
     *expanded = nullptr;
     const int inputLength = lstrlenA(text);
     ExpansionBuffer output;
-    if (inputLength > LongestExpandableInput || !output.Allocate(2 * inputLength))
+    if (inputLength > kLongestExpandableInput || !output.Allocate(2 * inputLength))
         return E_OUTOFMEMORY;
 
     const char* scan = text;
     while (*scan != '\0') {
-        if (*scan != PercentSign) {
+        if (*scan != kPercentSign) {
             const char* next = NextCharacter(scan);
             if (!output.Append(scan, static_cast<int>(next - scan)))
                 return E_OUTOFMEMORY;
@@ -106,22 +106,22 @@ HRESULT ScriptLexer::ExpandVariables(const char* text, char** expanded) const
             continue;
         }
         const char* nameStart = scan + 1;
-        if (*nameStart == PercentSign) {
+        if (*nameStart == kPercentSign) {
             if (!output.Append(nameStart, 1))
                 return E_OUTOFMEMORY;
             scan = nameStart + 1;
             continue;
         }
         const char* nameEnd = nameStart;
-        while (*nameEnd != '\0' && *nameEnd != PercentSign)
+        while (*nameEnd != '\0' && *nameEnd != kPercentSign)
             nameEnd = NextCharacter(nameEnd);
         if (*nameEnd == '\0')
             return DISP_E_EXCEPTION;
         const int nameLength = static_cast<int>(nameEnd - nameStart);
-        if (nameLength > ReferenceNameMaxBytes)
+        if (nameLength > kReferenceNameMaxBytes)
             return E_FAIL;
 
-        char name[ReferenceNameMaxBytes + 1];
+        char name[kReferenceNameMaxBytes + 1];
         for (int i = 0; i < nameLength; ++i)
             name[i] = nameStart[i];
         name[nameLength] = '\0';
@@ -142,13 +142,13 @@ HRESULT ScriptLexer::ExpandVariables(const char* text, char** expanded) const
 
 HRESULT ScriptLexer::SkipValueClause(char* token)
 {
-    if (*token != EqualsSign)
+    if (*token != kEqualsSign)
         return S_OK;
     HRESULT hr = ReadToken(token);  // the type letter, not checked here
     if (FAILED(hr))
         return hr;
     SkipBlanks();
-    char discardedValue[ScriptTokenCapacity];
+    char discardedValue[kScriptTokenCapacity];
     hr = ReadToken(discardedValue);
     if (FAILED(hr))
         return hr;
@@ -157,7 +157,7 @@ HRESULT ScriptLexer::SkipValueClause(char* token)
 
 HKEY ScriptLexer::LookupRootKey(const char* token)
 {
-    for (const RootKeyRow* row = RootKeyTable; row->name != nullptr; ++row) {
+    for (const RootKeyRow* row = kRootKeyTable; row->name != nullptr; ++row) {
         if (EqualsIgnoringCase(token, row->name))
             return PredefinedKey(row->handleValue);
     }
@@ -166,7 +166,7 @@ HKEY ScriptLexer::LookupRootKey(const char* token)
 
 bool ScriptLexer::LookupValueType(const char* token, VARTYPE* variantType)
 {
-    for (const ValueTypeRow* row = ValueTypeTable; row->letter != nullptr; ++row) {
+    for (const ValueTypeRow* row = kValueTypeTable; row->letter != nullptr; ++row) {
         if (EqualsIgnoringCase(token, row->letter)) {
             *variantType = row->variantType;
             return true;
@@ -177,12 +177,12 @@ bool ScriptLexer::LookupValueType(const char* token, VARTYPE* variantType)
 
 int ScriptLexer::HexDigitValue(char character)
 {
-    constexpr int FirstLetterDigit = 10;
+    constexpr int kFirstLetterDigit = 10;
     if (character >= '0' && character <= '9')
         return character - '0';
     if (character >= 'A' && character <= 'F')
-        return character - 'A' + FirstLetterDigit;
+        return character - 'A' + kFirstLetterDigit;
     if (character >= 'a' && character <= 'f')
-        return character - 'a' + FirstLetterDigit;
+        return character - 'a' + kFirstLetterDigit;
     return 0;
 }

@@ -9,7 +9,7 @@
 class ReplacementMap;
 
 // Every token buffer, including its NUL.
-constexpr int ScriptTokenCapacity = 4096;
+constexpr int kScriptTokenCapacity = 4096;
 
 class ScriptLexer {
 public:
@@ -20,7 +20,7 @@ public:
 
     void SkipBlanks();
     bool IsClosingQuote() const;
-    // Reads one token into `token` (ScriptTokenCapacity bytes).
+    // Reads one token into `token` (kScriptTokenCapacity bytes).
     HRESULT ReadToken(char* token);
     // Replaces %NAME% references and %% in `text`. On success `*expanded`
     // receives task memory that the caller frees; on failure it stays null.

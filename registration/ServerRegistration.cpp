@@ -28,16 +28,16 @@ HRESULT FirstFailure(HRESULT first, HRESULT next)
 
 // The registry view of the other bitness: the 64-bit one seen from a 32-bit
 // process, the 32-bit one seen from a 64-bit process.
-constexpr REGSAM OtherRegistryView = sizeof(void*) == sizeof(DWORD) ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-inline constexpr wchar_t InprocServerKeyName[] = L"\\InprocServer32";
+constexpr REGSAM kOtherRegistryView = sizeof(void*) == sizeof(DWORD) ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+inline constexpr wchar_t kInprocServerKeyName[] = L"\\InprocServer32";
 // The class keys of a hive's own classes, below HKEY_LOCAL_MACHINE or
 // HKEY_CURRENT_USER.
-inline constexpr wchar_t HiveClassIdsKeyName[] = L"Software\\Classes\\CLSID\\";
+inline constexpr wchar_t kHiveClassIdsKeyName[] = L"Software\\Classes\\CLSID\\";
 
 // A 32-bit process has a second view only on 64-bit Windows.
 bool HasOtherRegistryView()
 {
-    if constexpr (OtherRegistryView == KEY_WOW64_32KEY)
+    if constexpr (kOtherRegistryView == KEY_WOW64_32KEY)
         return true;
     BOOL emulated = FALSE;
     return IsWow64Process(GetCurrentProcess(), &emulated) && emulated;
@@ -46,8 +46,8 @@ bool HasOtherRegistryView()
 // Opens the class key, or the subkey that `subkeyPath` names below it.
 LONG OpenClassKey(OwnedKey& key, REFCLSID clsid, const wchar_t* subkeyPath, REGSAM rights)
 {
-    wchar_t path[WideKeyPathCapacity];
-    if (!GuidKeyPath(path, ClassesKeyName, clsid, subkeyPath))
+    wchar_t path[kWideKeyPathCapacity];
+    if (!GuidKeyPath(path, kClassesKeyName, clsid, subkeyPath))
         return ERROR_BAD_PATHNAME;
     return key.OpenInto(HKEY_CLASSES_ROOT, path, rights);
 }
@@ -65,13 +65,13 @@ HKEY ClassesHiveOf(RegistrationScope scope)
 // shows this view's own server: that is no other registration.
 bool OtherViewRegistersClass(REFCLSID clsid, RegistrationScope scope)
 {
-    wchar_t path[WideKeyPathCapacity];
-    if (!HasOtherRegistryView() || !GuidKeyPath(path, HiveClassIdsKeyName, clsid, InprocServerKeyName))
+    wchar_t path[kWideKeyPathCapacity];
+    if (!HasOtherRegistryView() || !GuidKeyPath(path, kHiveClassIdsKeyName, clsid, kInprocServerKeyName))
         return false;
     const HKEY hive = ClassesHiveOf(scope);
     ModulePathBuffer otherServer;
     ModulePathBuffer ownServer;
-    if (!ReadDefaultText(hive, path, OtherRegistryView, otherServer))
+    if (!ReadDefaultText(hive, path, kOtherRegistryView, otherServer))
         return false;
     return !ReadDefaultText(hive, path, 0, ownServer) || lstrcmpiW(otherServer, ownServer) != 0;
 }
@@ -93,9 +93,9 @@ public:
     HRESULT WriteTypeLib() const { return ModuleRegisterTypeLib(module_, RegistrationScope::Machine); }
     HRESULT WriteCategory() const
     {
-        return RegisterCategory(LocalizationCategory::catid, LocalizationCategory::description);
+        return RegisterCategory(LocalizationCategory::kCatid, LocalizationCategory::kDescription);
     }
-    HRESULT WriteEnrolment() const { return AddClassToCategory(CLSID_LanguageServer, LocalizationCategory::catid); }
+    HRESULT WriteEnrolment() const { return AddClassToCategory(CLSID_LanguageServer, LocalizationCategory::kCatid); }
 
 private:
     const ServerModule& module_;
@@ -109,12 +109,12 @@ void RemoveEmptyImplementedCategories(REFCLSID clsid)
     if (OpenClassKey(classKey, clsid, L"", KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return;
     OwnedKey categories;
-    if (categories.OpenInto(classKey.Get(), ImplementedCategoriesKeyName, KEY_READ) != ERROR_SUCCESS)
+    if (categories.OpenInto(classKey.Get(), kImplementedCategoriesKeyName, KEY_READ) != ERROR_SUCCESS)
         return;
     const bool empty = KeyIsEmpty(categories.Get());
     categories.Close();
     if (empty)
-        RegDeleteKeyW(classKey.Get(), ImplementedCategoriesKeyName);
+        RegDeleteKeyW(classKey.Get(), kImplementedCategoriesKeyName);
 }
 
 HRESULT ModuleRegisterClasses(const ServerModule& module)
@@ -160,7 +160,7 @@ HRESULT UnregisterServer(const ServerModule& module)
 {
     // The enrolment goes first: the script's removal keeps a class key that
     // still has subkeys.
-    const HRESULT enrolment = RemoveClassFromCategory(CLSID_LanguageServer, LocalizationCategory::catid);
+    const HRESULT enrolment = RemoveClassFromCategory(CLSID_LanguageServer, LocalizationCategory::kCatid);
     RemoveEmptyImplementedCategories(CLSID_LanguageServer);
     const HRESULT hr = ModuleUnregisterServer(module, true, RegistrationScope::Machine);
     if (FAILED(enrolment))

@@ -18,8 +18,8 @@ HRESULT ModuleRegisterClasses(const ServerModule& module);
 // library is reported.
 HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib, RegistrationScope scope);
 
-inline constexpr wchar_t ClassesKeyName[] = L"CLSID\\";
-inline constexpr wchar_t ImplementedCategoriesKeyName[] = L"Implemented Categories";
+inline constexpr wchar_t kClassesKeyName[] = L"CLSID\\";
+inline constexpr wchar_t kImplementedCategoriesKeyName[] = L"Implemented Categories";
 
 // The categories manager leaves an empty "Implemented Categories" key behind
 // when the last enrolment goes; the class key can only be removed without it.

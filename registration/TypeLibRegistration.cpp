@@ -11,23 +11,23 @@
 
 namespace {
 
-inline constexpr wchar_t TypeLibExtension[] = L".tlb";
-constexpr int TypeLibExtensionLength = 4;
+inline constexpr wchar_t kTypeLibExtension[] = L".tlb";
+constexpr int kTypeLibExtensionLength = 4;
 
 // Looked up when they are needed: the removal, and the per-user forms, which
 // older platforms lack. The module must load there all the same.
-inline constexpr char AutomationLibrary[] = "oleaut32.dll";
-inline constexpr char UnregisterFunctionName[] = "UnRegisterTypeLib";
-inline constexpr char RegisterForUserFunctionName[] = "RegisterTypeLibForUser";
-inline constexpr char UnregisterForUserFunctionName[] = "UnRegisterTypeLibForUser";
+inline constexpr char kAutomationLibrary[] = "oleaut32.dll";
+inline constexpr char kUnregisterFunctionName[] = "UnRegisterTypeLib";
+inline constexpr char kRegisterForUserFunctionName[] = "RegisterTypeLibForUser";
+inline constexpr char kUnregisterForUserFunctionName[] = "UnRegisterTypeLibForUser";
 
 // A registered library's keys: TypeLib\{libid}\<major>.<minor> holds the
 // help folder, and <locale>\<platform> below it each platform's file.
-inline constexpr wchar_t TypeLibKeyName[] = L"TypeLib\\";
-inline constexpr wchar_t VersionKeyFormat[] = L"\\%x.%x";
-inline constexpr wchar_t PlatformFileKeyFormat[] = L"%lx\\%s";
-inline constexpr wchar_t HelpDirectoryKeyName[] = L"HELPDIR";
-inline constexpr const wchar_t* PlatformKeyNames[] = {L"win32", L"win64"};
+inline constexpr wchar_t kTypeLibKeyName[] = L"TypeLib\\";
+inline constexpr wchar_t kVersionKeyFormat[] = L"\\%x.%x";
+inline constexpr wchar_t kPlatformFileKeyFormat[] = L"%lx\\%s";
+inline constexpr wchar_t kHelpDirectoryKeyName[] = L"HELPDIR";
+inline constexpr const wchar_t* kPlatformKeyNames[] = {L"win32", L"win64"};
 
 using RegisterFunction = HRESULT(WINAPI*)(ITypeLib* library, OLECHAR* path, OLECHAR* helpDirectory);
 using UnregisterFunction = HRESULT(WINAPI*)(REFGUID libraryId, WORD major, WORD minor, LCID locale, SYSKIND kind);
@@ -40,7 +40,7 @@ Function AutomationExport(const char* name)
 {
     // Through a function type without arguments, which any other converts to.
     return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(AutomationLibrary), name)));
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(kAutomationLibrary), name)));
 }
 
 bool IsSeparator(wchar_t unit)
@@ -67,9 +67,9 @@ int ExtensionStart(const wchar_t* path)
 HRESULT ReplaceExtension(ModulePathBuffer& path)
 {
     const int start = ExtensionStart(path);
-    if (start + TypeLibExtensionLength >= static_cast<int>(ModulePathCapacity))
+    if (start + kTypeLibExtensionLength >= static_cast<int>(kModulePathCapacity))
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    lstrcpyW(path + start, TypeLibExtension);
+    lstrcpyW(path + start, kTypeLibExtension);
     return S_OK;
 }
 
@@ -88,7 +88,7 @@ HRESULT LoadUnregistered(const wchar_t* path, BSTR* loadedPath, ITypeLib** libra
 
 void CallPlatformUnregister(const TLIBATTR& attributes, RegistrationScope scope)
 {
-    const char* name = scope == RegistrationScope::User ? UnregisterForUserFunctionName : UnregisterFunctionName;
+    const char* name = scope == RegistrationScope::User ? kUnregisterForUserFunctionName : kUnregisterFunctionName;
     const auto unregister = AutomationExport<UnregisterFunction>(name);
     if (unregister)
         unregister(attributes.guid, attributes.wMajorVerNum, attributes.wMinorVerNum, attributes.lcid,
@@ -100,22 +100,22 @@ void CallPlatformUnregister(const TLIBATTR& attributes, RegistrationScope scope)
 // the file that is left.
 void NameRemainingHelpDirectory(const TLIBATTR& attributes)
 {
-    wchar_t versionName[WideKeyPathCapacity];
-    wsprintfW(versionName, VersionKeyFormat, attributes.wMajorVerNum, attributes.wMinorVerNum);
-    wchar_t versionPath[WideKeyPathCapacity];
+    wchar_t versionName[kWideKeyPathCapacity];
+    wsprintfW(versionName, kVersionKeyFormat, attributes.wMajorVerNum, attributes.wMinorVerNum);
+    wchar_t versionPath[kWideKeyPathCapacity];
     OwnedKey version;
-    if (!GuidKeyPath(versionPath, TypeLibKeyName, attributes.guid, versionName) ||
+    if (!GuidKeyPath(versionPath, kTypeLibKeyName, attributes.guid, versionName) ||
         version.OpenInto(HKEY_CLASSES_ROOT, versionPath, KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS)
         return;
-    for (const wchar_t* platform : PlatformKeyNames) {
-        wchar_t fileKeyName[WideKeyPathCapacity];
-        wsprintfW(fileKeyName, PlatformFileKeyFormat, attributes.lcid, platform);
+    for (const wchar_t* platform : kPlatformKeyNames) {
+        wchar_t fileKeyName[kWideKeyPathCapacity];
+        wsprintfW(fileKeyName, kPlatformFileKeyFormat, attributes.lcid, platform);
         ModulePathBuffer folder;
         if (!ReadDefaultText(version.Get(), fileKeyName, 0, folder) || folder[0] == L'\0')
             continue;
         const DWORD length = HelpDirLength(folder);
         folder[length] = L'\0';
-        RegSetKeyValueW(version.Get(), HelpDirectoryKeyName, nullptr, REG_SZ, folder, (length + 1) * sizeof folder[0]);
+        RegSetKeyValueW(version.Get(), kHelpDirectoryKeyName, nullptr, REG_SZ, folder, (length + 1) * sizeof folder[0]);
         return;
     }
 }
@@ -157,11 +157,11 @@ HRESULT ModuleRegisterTypeLib(const ServerModule& module, RegistrationScope scop
     if (FAILED(hr))
         return hr;
     ModulePathBuffer helpDirectory;
-    lstrcpynW(helpDirectory, path.Get(), ModulePathCapacity);
+    lstrcpynW(helpDirectory, path.Get(), kModulePathCapacity);
     helpDirectory[HelpDirLength(helpDirectory)] = L'\0';
     if (scope == RegistrationScope::Machine)
         return RegisterTypeLib(library.Get(), path.Get(), helpDirectory);
-    const auto registerForUser = AutomationExport<RegisterFunction>(RegisterForUserFunctionName);
+    const auto registerForUser = AutomationExport<RegisterFunction>(kRegisterForUserFunctionName);
     if (!registerForUser)
         return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     return registerForUser(library.Get(), path.Get(), helpDirectory);
@@ -169,8 +169,8 @@ HRESULT ModuleRegisterTypeLib(const ServerModule& module, RegistrationScope scop
 
 HRESULT UserTypeLibRegistrationSupport()
 {
-    if (!AutomationExport<RegisterFunction>(RegisterForUserFunctionName) ||
-        !AutomationExport<UnregisterFunction>(UnregisterForUserFunctionName))
+    if (!AutomationExport<RegisterFunction>(kRegisterForUserFunctionName) ||
+        !AutomationExport<UnregisterFunction>(kUnregisterForUserFunctionName))
         return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     return S_OK;
 }

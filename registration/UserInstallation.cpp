@@ -11,7 +11,7 @@
 
 namespace {
 
-inline constexpr wchar_t UserClassesKeyName[] = L"Software\\Classes";
+inline constexpr wchar_t kUserClassesKeyName[] = L"Software\\Classes";
 
 // The current user's classes, which the classes root stands for while the
 // target is used. The categories manager does not follow the redirection:
@@ -36,7 +36,7 @@ HRESULT RegisterForUser(const ServerModule& module)
     HRESULT hr = UserTypeLibRegistrationSupport();
     if (FAILED(hr))
         return hr;
-    const ClassesRootRedirect redirect(UserClassesKeyName);
+    const ClassesRootRedirect redirect(kUserClassesKeyName);
     hr = redirect.Status();
     if (FAILED(hr))
         return hr;
@@ -52,7 +52,7 @@ HRESULT UnregisterForUser(const ServerModule& module)
     if (FAILED(supported))
         return supported;
     // The enrolment is taken away directly, as it was written.
-    const ClassesRootRedirect redirect(UserClassesKeyName);
+    const ClassesRootRedirect redirect(kUserClassesKeyName);
     const HRESULT redirected = redirect.Status();
     if (FAILED(redirected))
         return redirected;
@@ -72,7 +72,7 @@ HRESULT InstallServer(const ServerModule& module, BOOL install, const wchar_t* c
 {
     if (!commandLine || commandLine[0] == L'\0')
         return install ? RegisterServer(module) : UnregisterServer(module);
-    if (lstrcmpiW(commandLine, UserInstallCommand) != 0)
+    if (lstrcmpiW(commandLine, kUserInstallCommand) != 0)
         return E_INVALIDARG;
     return install ? RegisterForUser(module) : UnregisterForUser(module);
 }

@@ -6,7 +6,7 @@
 
 struct ServerModule;
 
-inline constexpr wchar_t UserInstallCommand[] = L"user";
+inline constexpr wchar_t kUserInstallCommand[] = L"user";
 
 // E_INVALIDARG, with nothing changed, for any other command line.
 HRESULT InstallServer(const ServerModule& module, BOOL install, const wchar_t* commandLine);

@@ -9,7 +9,7 @@ struct ValueTypeRow {
     VARTYPE variantType;
 };
 
-inline constexpr ValueTypeRow ValueTypeTable[] = {
+inline constexpr ValueTypeRow kValueTypeTable[] = {
     {"S", VT_BSTR},  // written as REG_SZ
     {"D", VT_UI4},  // written as REG_DWORD
     {"B", VT_UI1},  // written as REG_BINARY

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int BinaryCapacity = ScriptTokenCapacity / 2;
-constexpr int HighNibbleShift = 4;
+constexpr int kBinaryCapacity = kScriptTokenCapacity / 2;
+constexpr int kHighNibbleShift = 4;
 
 LONG WriteString(HKEY key, const char* name, const char* text)
 {
@@ -24,12 +24,12 @@ HRESULT WriteBinary(HKEY key, const char* name, const char* text)
     const int digits = lstrlenA(text);
     if (digits % 2 != 0)
         return E_FAIL;
-    BYTE bytes[BinaryCapacity];
+    BYTE bytes[kBinaryCapacity];
     for (int i = 0; i < digits / 2; ++i)
         bytes[i] = 0;
     for (int i = 0; i < digits; ++i) {
         const int nibble = ScriptLexer::HexDigitValue(text[i]);
-        bytes[i / 2] |= static_cast<BYTE>(i % 2 == 0 ? nibble << HighNibbleShift : nibble);
+        bytes[i / 2] |= static_cast<BYTE>(i % 2 == 0 ? nibble << kHighNibbleShift : nibble);
     }
     return FromWin32Status(RegSetValueExA(key, name, 0, REG_BINARY, bytes, digits / 2));
 }
@@ -37,8 +37,8 @@ HRESULT WriteBinary(HKEY key, const char* name, const char* text)
 // A number text that does not convert fails with the conversion's code.
 HRESULT WriteNumber(HKEY key, const char* name, const char* text)
 {
-    wchar_t wideText[ScriptTokenCapacity];
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wideText, ScriptTokenCapacity) <= 0)
+    wchar_t wideText[kScriptTokenCapacity];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wideText, kScriptTokenCapacity) <= 0)
         return HRESULT_FROM_WIN32(GetLastError());
     ULONG number = 0;
     const HRESULT hr = VarUI4FromStr(wideText, 0, 0, &number);
@@ -53,7 +53,7 @@ HRESULT WriteNumber(HKEY key, const char* name, const char* text)
 
 HRESULT WriteValue(ScriptLexer& lexer, HKEY key, const char* name, char* token)
 {
-    char text[ScriptTokenCapacity];
+    char text[kScriptTokenCapacity];
     HRESULT hr = lexer.ReadToken(text);
     if (FAILED(hr))
         return hr;

@@ -26,7 +26,7 @@ HRESULT CopyNumber(Number value, Number* out)
 // bits.
 bool IsStringId(LONG id)
 {
-    return id >= 0 && id <= LargestStringId;
+    return id >= 0 && id <= kLargestStringId;
 }
 
 HRESULT NotImplemented(LONG* result)

@@ -6,8 +6,8 @@
 namespace {
 
 // GetRefTypeOfImplType's index for the other side of a dual interface.
-constexpr UINT otherSideOfDual = static_cast<UINT>(-1);
-constexpr UINT firstImplementedInterface = 0;
+constexpr UINT kOtherSideOfDual = static_cast<UINT>(-1);
+constexpr UINT kFirstImplementedInterface = 0;
 
 HRESULT ResolveReference(ITypeInfo* from, UINT implIndex, ITypeInfo** resolved)
 {
@@ -30,7 +30,7 @@ HRESULT TakeVtableSide(ITypeInfo* found, ITypeInfo** vtableSide)
         attributes->typekind == TKIND_DISPATCH && (attributes->wTypeFlags & TYPEFLAG_FDUAL) != 0;
     found->ReleaseTypeAttr(attributes);
     if (dualDispatchSide)
-        return ResolveReference(found, otherSideOfDual, vtableSide);
+        return ResolveReference(found, kOtherSideOfDual, vtableSide);
     found->AddRef();
     *vtableSide = found;
     return S_OK;
@@ -54,7 +54,7 @@ HRESULT FindThroughClass(ITypeLib* library, REFIID interfaceId, REFCLSID classId
     if (FAILED(hr))
         return hr;
     ComRef<ITypeInfo> defaultInterface;
-    hr = ResolveReference(coclass.Get(), firstImplementedInterface, defaultInterface.Put());
+    hr = ResolveReference(coclass.Get(), kFirstImplementedInterface, defaultInterface.Put());
     if (FAILED(hr))
         return hr;
     hr = HasGuid(defaultInterface.Get(), interfaceId);

@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr UINT theOnlyTypeInfo = 1;
-constexpr UINT memberName = 0;
+constexpr UINT kTheOnlyTypeInfo = 1;
+constexpr UINT kMemberName = 0;
 
 // The holder's type information, loaded the first time that an operation
 // needs it; null when it cannot be, with the reason in `result`.
@@ -23,7 +23,7 @@ HRESULT LocaleResourcesDispatch::GetTypeInfoCount(UINT* count)
 {
     if (!count)
         return E_POINTER;
-    *count = theOnlyTypeInfo;
+    *count = kTheOnlyTypeInfo;
     return S_OK;
 }
 
@@ -55,7 +55,7 @@ HRESULT LocaleResourcesDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nam
         return hr;
     if (nameCount == 0)
         return hr;
-    if (nameCount == 1 && FindCachedMemberId(holder, names[memberName], &memberIds[memberName]))
+    if (nameCount == 1 && FindCachedMemberId(holder, names[kMemberName], &memberIds[kMemberName]))
         return hr;
     return held->GetIDsOfNames(names, nameCount, memberIds);
 }

@@ -12,8 +12,8 @@ namespace {
 constinit TypeInfoHolder localeResourcesHolder = {
     &IID_ILocaleResources,
     &LIBID_LanguageServerLib,
-    ServerTypeLibrary::majorVersion,
-    ServerTypeLibrary::minorVersion,
+    ServerTypeLibrary::kMajorVersion,
+    ServerTypeLibrary::kMinorVersion,
     nullptr,
     nullptr,
     0,

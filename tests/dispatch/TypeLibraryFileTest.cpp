@@ -50,7 +50,7 @@ TEST_F(ServerTypeLibFile, LibraryAttributes)
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0u);
-    EXPECT_EQ(attributes->syskind, ServerTypeLibrary::systemKind);
+    EXPECT_EQ(attributes->syskind, ServerTypeLibrary::kSystemKind);
     // The loader may add LIBFLAG_FHASDISKIMAGE of its own.
     EXPECT_EQ(attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, LIBFLAG_FHIDDEN);
     library->ReleaseTLibAttr(attributes);

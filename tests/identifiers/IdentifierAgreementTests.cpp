@@ -23,7 +23,6 @@
 namespace {
 // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
 constexpr size_t kBracedGuidLength = 38;
-constexpr int kGuidTextCapacity = 39;
 constexpr char kInterfaceDefinition[] = "interface/vrllocale.idl";
 
 // The GUID as the platform writes it: braced, upper case.

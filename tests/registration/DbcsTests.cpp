@@ -13,13 +13,13 @@
 
 namespace {
 
-constexpr UINT JapaneseCodePage = 932;
+constexpr UINT kJapaneseCodePage = 932;
 // U+8868, two bytes in code page 932 of which the second is a backslash.
 const char TableCharacter[] = "\x95\x5c";
 
 bool RunsUnderJapaneseCodePage()
 {
-    return GetACP() == JapaneseCodePage;
+    return GetACP() == kJapaneseCodePage;
 }
 
 TEST(DbcsLexer, NeverSplitsACharacterOrTakesItsTrailByteForPunctuation)

@@ -37,7 +37,7 @@ std::string ReadAllTokens(const std::string& text)
     ScriptLexer lexer(map);
     lexer.SetCursor(text.c_str());
     std::string result;
-    char token[ScriptTokenCapacity];
+    char token[kScriptTokenCapacity];
     for (;;) {
         lexer.SkipBlanks();
         if (*lexer.Cursor() == '\0')

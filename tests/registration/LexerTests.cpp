@@ -51,7 +51,7 @@ TEST(ReadToken, FailsOnBlanksOnlyAndLeavesTheCursorAtTheEnd)
     ScriptLexer lexer(map);
     const char text[] = " \t\r\n ";
     lexer.SetCursor(text);
-    char token[ScriptTokenCapacity];
+    char token[kScriptTokenCapacity];
     EXPECT_EQ(lexer.ReadToken(token), DISP_E_EXCEPTION);
     EXPECT_EQ(*lexer.Cursor(), '\0');
 }
@@ -85,7 +85,7 @@ TEST(SkipValueClause, PassesOverAClauseOnlyWhenTheTokenIsEquals)
 {
     ReplacementMap map;
     ScriptLexer lexer(map);
-    char token[ScriptTokenCapacity] = "NextKey";
+    char token[kScriptTokenCapacity] = "NextKey";
     const char text[] = "= s 'v' after";
     lexer.SetCursor(text);
     EXPECT_EQ(lexer.SkipValueClause(token), S_OK);

@@ -22,8 +22,8 @@
 
 namespace {
 
-constexpr unsigned long DefaultScriptCount = 20000;
-constexpr std::uint32_t DefaultSeed = 20240611;
+constexpr unsigned long kDefaultScriptCount = 20000;
+constexpr std::uint32_t kDefaultSeed = 20240611;
 
 // The server's own script, read from its file, then hand-made ones.
 std::vector<std::string> Seeds()
@@ -78,12 +78,12 @@ std::string::size_type FirstBlockEnd(const std::string& script)
     ReplacementMap map;
     ScriptLexer lexer(map);
     lexer.SetCursor(script.c_str());
-    char token[ScriptTokenCapacity];
+    char token[kScriptTokenCapacity];
     if (FAILED(lexer.ReadToken(token)))
         return std::string::npos;
     const HKEY root = ScriptLexer::LookupRootKey(token);
     if (!root || FAILED(lexer.ReadToken(token)) || token[0] != '{' ||
-        FAILED(WalkKeyBlock(lexer, token, root, ScriptMode::Unregister, KeyPresence::Absent, RootBodyDepth)))
+        FAILED(WalkKeyBlock(lexer, token, root, ScriptMode::Unregister, KeyPresence::Absent, kRootBodyDepth)))
         return std::string::npos;
     return static_cast<std::string::size_type>(lexer.Cursor() - script.c_str());
 }
@@ -109,8 +109,8 @@ bool FirstBlockLeftSomething(TestArea& area, const std::string& script)
 
 TEST(RandomScripts, EndWithADocumentedCodeAndRollBackCleanly)
 {
-    const unsigned long count = FromEnvironment("VRL_RANDOM_SCRIPTS", DefaultScriptCount);
-    const auto seed = static_cast<std::uint32_t>(FromEnvironment("VRL_RANDOM_SEED", DefaultSeed));
+    const unsigned long count = FromEnvironment("VRL_RANDOM_SCRIPTS", kDefaultScriptCount);
+    const auto seed = static_cast<std::uint32_t>(FromEnvironment("VRL_RANDOM_SEED", kDefaultSeed));
     const std::string areaName = "Random-" + std::to_string(GetCurrentProcessId());
     TestArea area(areaName.c_str(), true);
     ScriptMutator mutator(seed);

@@ -27,14 +27,14 @@ TEST(ReplacementMap, LooksNamesUpWithoutRegardToCaseFirstPairWinning)
 // reference can be matches none, not even by its first bytes.
 TEST(ReplacementMap, FindsTheLongestReferenceNameAndNothingLonger)
 {
-    const std::wstring longest(ReferenceNameMaxBytes, L'N');
-    const std::wstring longer(ReferenceNameMaxBytes + 1, L'L');
+    const std::wstring longest(kReferenceNameMaxBytes, L'N');
+    const std::wstring longer(kReferenceNameMaxBytes + 1, L'L');
     ReplacementMap map;
     ASSERT_EQ(map.Insert(longest.c_str(), L"longest"), S_OK);
     ASSERT_EQ(map.Insert(longer.c_str(), L"longer"), S_OK);
-    EXPECT_STREQ(map.Lookup(std::string(ReferenceNameMaxBytes, 'n').c_str()), L"longest");
-    EXPECT_EQ(map.Lookup(std::string(ReferenceNameMaxBytes, 'L').c_str()), nullptr);
-    EXPECT_EQ(map.Lookup(std::string(ReferenceNameMaxBytes + 1, 'L').c_str()), nullptr);
+    EXPECT_STREQ(map.Lookup(std::string(kReferenceNameMaxBytes, 'n').c_str()), L"longest");
+    EXPECT_EQ(map.Lookup(std::string(kReferenceNameMaxBytes, 'L').c_str()), nullptr);
+    EXPECT_EQ(map.Lookup(std::string(kReferenceNameMaxBytes + 1, 'L').c_str()), nullptr);
 }
 
 // Far more pairs than the first pointer array holds: every one stays

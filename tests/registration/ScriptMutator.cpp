@@ -50,7 +50,7 @@ const char* const Vocabulary[] = {
     "'}'",
     "'='",
 };
-constexpr std::uint32_t VocabularySize = sizeof Vocabulary / sizeof Vocabulary[0];
+constexpr std::uint32_t kVocabularySize = sizeof Vocabulary / sizeof Vocabulary[0];
 
 // Characters a byte may be overwritten with.
 const char ReplacementBytes[] = "{}'%=\\ \tx";
@@ -114,8 +114,8 @@ std::string ScriptMutator::Next(const std::vector<std::string>& seeds)
             if (at + 1 < size)
                 std::swap(tokens[at], tokens[at + 1]);
             break;
-        case 3: tokens[at] = Vocabulary[Below(VocabularySize)]; break;
-        case 4: tokens.insert(tokens.begin() + at, Vocabulary[Below(VocabularySize)]); break;
+        case 3: tokens[at] = Vocabulary[Below(kVocabularySize)]; break;
+        case 4: tokens.insert(tokens.begin() + at, Vocabulary[Below(kVocabularySize)]); break;
         case 5: tokens.resize(at + 1); break;
         default:
             if (!tokens[at].empty())

@@ -41,7 +41,7 @@ TEST(ModuleScript, AModuleWithoutTheScriptReportsThePlatformsError)
     for (const RegistryUpdate update :
          {RegistryUpdate::Register, RegistryUpdate::Unregister, RegistryUpdate::UnregisterOwnView}) {
         const HRESULT hr =
-            ApplyModuleScript(ModuleOf(GetModuleHandleW(nullptr)), ServerScriptResourceId, update, nullptr);
+            ApplyModuleScript(ModuleOf(GetModuleHandleW(nullptr)), kServerScriptResourceId, update, nullptr);
         EXPECT_TRUE(FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) << std::hex << hr;
     }
     ModuleStop();
@@ -51,9 +51,9 @@ TEST(ModuleScript, AModuleWithoutTheScriptReportsThePlatformsError)
 // then writes no categories, as an empty map would.
 TEST(ClassRegistration, AClassWithoutACategoryMapRegistersAndUnregisters)
 {
-    constexpr CLSID UnregisteredClass = {0x6b1e0f52, 0x93c4, 0x4d8a, {0xb2, 0x7e, 0x15, 0x0c, 0x4f, 0x9a, 0xd3, 0x61}};
+    constexpr CLSID kUnregisteredClass = {0x6b1e0f52, 0x93c4, 0x4d8a, {0xb2, 0x7e, 0x15, 0x0c, 0x4f, 0x9a, 0xd3, 0x61}};
     ClassEntry table[] = {
-        {&UnregisteredClass, [](RegistryUpdate) { return S_OK; }, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {&kUnregisteredClass, [](RegistryUpdate) { return S_OK; }, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {},
     };
     ServerModule module = ModuleOf(GetModuleHandleW(nullptr));

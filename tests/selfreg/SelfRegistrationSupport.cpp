@@ -9,7 +9,7 @@ namespace {
 const wchar_t* const ScratchRoot = L"C:\\vrl-selfreg\\";
 const wchar_t* const ManagerKey = L"CLSID\\{0002E005-0000-0000-C000-000000000046}";
 const wchar_t* const SavedManagerKey = L"Software\\VrlDiscoveryTests\\SavedCategoriesManager";
-constexpr DWORD CannotStart = ~0u;
+constexpr DWORD kCannotStart = ~0u;
 
 std::string Convert(UINT codePage, const std::wstring& text)
 {
@@ -81,12 +81,12 @@ DWORD RunProcess(const std::wstring& commandLine, std::string* output)
     wchar_t folder[MAX_PATH];
     wchar_t outputPath[MAX_PATH];
     if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"vrl", 0, outputPath))
-        return CannotStart;
+        return kCannotStart;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     const HANDLE outputFile = CreateFileW(outputPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           &inheritable, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (outputFile == INVALID_HANDLE_VALUE)
-        return CannotStart;
+        return kCannotStart;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -98,10 +98,10 @@ DWORD RunProcess(const std::wstring& commandLine, std::string* output)
     line.push_back(L'\0');
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         CloseHandle(outputFile);
-        return CannotStart;
+        return kCannotStart;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = CannotStart;
+    DWORD exitCode = kCannotStart;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);

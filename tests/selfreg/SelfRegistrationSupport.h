@@ -7,7 +7,7 @@
 
 #include <string>
 
-constexpr DWORD Regsvr32Success = 0;
+constexpr DWORD kRegsvr32Success = 0;
 
 std::wstring ToWide(const std::string& utf8);
 std::string ToUtf8(const std::wstring& text);

@@ -125,7 +125,7 @@ class SelfRegistration : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(Regsvr32(L"/u", BuiltServer()), Regsvr32Success);
+        ASSERT_EQ(Regsvr32(L"/u", BuiltServer()), kRegsvr32Success);
         const std::string left = RegistrySnapshot();
         ASSERT_TRUE(left.empty() || left == SortedLines(CategoryLines())) << left;
     }
@@ -137,23 +137,23 @@ TEST_F(SelfRegistration, Regsvr32WritesEveryKeyAndValueOnceAndRemovesThemAgain)
     const std::wstring server = BuiltServer();
     const std::string expected = Registered(server);
 
-    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"", server), kRegsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), expected);
 
-    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"", server), kRegsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), expected) << "a second registration changed the registry";
 
-    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", server), kRegsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines())) << "only the category may stay";
 
-    EXPECT_EQ(Regsvr32(L"/u", server), Regsvr32Success) << "removing what is absent is a success";
+    EXPECT_EQ(Regsvr32(L"/u", server), kRegsvr32Success) << "removing what is absent is a success";
     EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
 }
 
 TEST_F(SelfRegistration, AClientCreatesTheRegisteredClassByProgIdAndByClsid)
 {
     const std::wstring server = BuiltServer();
-    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"", server), kRegsvr32Success);
     for (const std::string& name : {ProgId, ProgId + ".1", Clsid}) {
         std::string output;
         ASSERT_EQ(RunProcess(L"vrlres-show.exe --registered " + ToWide(name), &output), 0u) << output;
@@ -172,7 +172,7 @@ TEST_F(SelfRegistration, ServersInAwkwardFoldersRegisterPathsToThemselves)
         SCOPED_TRACE(ToUtf8(folder));
         const ScratchFolder scratch(folder);
         const std::wstring copy = scratch.Copy(BuiltServer(), L"VrlDiscoveryResES.dll");
-        ASSERT_EQ(Regsvr32(L"", copy), Regsvr32Success);
+        ASSERT_EQ(Regsvr32(L"", copy), kRegsvr32Success);
 
         const std::wstring registered = ClassValue(L"InprocServer32");
         EXPECT_TRUE(SameFile(registered, copy)) << ToUtf8(registered);
@@ -184,7 +184,7 @@ TEST_F(SelfRegistration, ServersInAwkwardFoldersRegisterPathsToThemselves)
         EXPECT_EQ(RunProcess(L"vrlres-show.exe --registered " + ToWide(ProgId), &output), 0u) << output;
         EXPECT_TRUE(SameFile(ToWide(LineAfter(output, "Server file: ")), copy)) << output;
 
-        ASSERT_EQ(Regsvr32(L"/u", copy), Regsvr32Success);
+        ASSERT_EQ(Regsvr32(L"/u", copy), kRegsvr32Success);
         EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
     }
 }
@@ -201,10 +201,10 @@ TEST_F(SelfRegistration, ALibraryFileBesideAServerWithoutOneIsRegistered)
     ASSERT_TRUE(FAILED(loaded)) << "the copy still holds its library";
     const std::wstring tlb = scratch.Copy(FolderOf(BuiltServer()) + L"VrlDiscoveryResES.tlb", L"VrlDiscoveryResES.tlb");
 
-    ASSERT_EQ(Regsvr32(L"", copy), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"", copy), kRegsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), SortedLines(ExpectedRegistration(copy, tlb, scratch.Path(), true) + CategoryLines()));
 
-    ASSERT_EQ(Regsvr32(L"/u", copy), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", copy), kRegsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
 }
 
@@ -217,19 +217,19 @@ TEST_F(SelfRegistration, PerUserInstallationWritesTheUsersClassesOnly)
     const std::string userBefore = UserSnapshot();
     ASSERT_TRUE(userBefore.empty() || userBefore == SortedLines(CategoryLines())) << userBefore;
 
-    EXPECT_NE(Regsvr32(L"/n /i:everyone", server), Regsvr32Success);
-    EXPECT_NE(Regsvr32(L"/u /n /i:everyone", server), Regsvr32Success);
+    EXPECT_NE(Regsvr32(L"/n /i:everyone", server), kRegsvr32Success);
+    EXPECT_NE(Regsvr32(L"/u /n /i:everyone", server), kRegsvr32Success);
     EXPECT_EQ(UserSnapshot(), userBefore);
     EXPECT_EQ(MachineSnapshot(), machine);
 
-    ASSERT_EQ(Regsvr32(L"/n /i:user", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/n /i:user", server), kRegsvr32Success);
     EXPECT_EQ(UserSnapshot(), Registered(server));
     EXPECT_EQ(MachineSnapshot(), machine) << "nothing may go to the machine's classes";
 
-    ASSERT_EQ(Regsvr32(L"/u /n /i:user", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u /n /i:user", server), kRegsvr32Success);
     EXPECT_EQ(UserSnapshot(), SortedLines(CategoryLines())) << "only the user's category may stay";
     EXPECT_EQ(MachineSnapshot(), machine);
-    EXPECT_EQ(Regsvr32(L"/u /n /i:user", server), Regsvr32Success);
+    EXPECT_EQ(Regsvr32(L"/u /n /i:user", server), kRegsvr32Success);
     RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + ServerKeys[4]).c_str());
 }
 
@@ -262,14 +262,14 @@ TEST_F(OtherViewRegistration, TheOtherHivesRegistrationKeepsNoProgIds)
 {
     const std::wstring server = BuiltServer();
     ASSERT_EQ(RunProcess(L"reg add " + UserClassKeyName + L"\\InprocServer32" + OtherView), 0u);
-    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
-    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"", server), kRegsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", server), kRegsvr32Success);
     EXPECT_EQ(MachineSnapshot(), SortedLines(CategoryLines())) << "a user's registration kept the machine's ProgIDs";
     ASSERT_EQ(RunProcess(L"reg delete " + UserClassKeyName + OtherView), 0u);
 
     ASSERT_EQ(RunProcess(L"reg add " + MachineClassKeyName + L"\\InprocServer32" + OtherView), 0u);
-    ASSERT_EQ(Regsvr32(L"/n /i:user", server), Regsvr32Success);
-    ASSERT_EQ(Regsvr32(L"/u /n /i:user", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/n /i:user", server), kRegsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u /n /i:user", server), kRegsvr32Success);
     EXPECT_EQ(UserSnapshot(), SortedLines(CategoryLines())) << "the machine's registration kept the user's ProgIDs";
 }
 
@@ -282,15 +282,15 @@ TEST_F(OtherViewRegistration, KeepsTheProgIdsUntilTheLastRemoval)
         GTEST_SKIP() << "the platform has one registry view only";
     const std::wstring server = BuiltServer();
 
-    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
-    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"", server), kRegsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", server), kRegsvr32Success);
     const std::string kept = RegistrySnapshot();
     EXPECT_EQ(kept.find("HKCR\\CLSID"), std::string::npos) << kept;
     for (const std::string& key : {ProgId + ".1", ProgId + "\\CurVer"})
         EXPECT_NE(kept.find("HKCR\\" + key + " [] S "), std::string::npos) << kept;
 
     ASSERT_EQ(RunProcess(L"reg delete " + ClassKeyName + OtherView), 0u);
-    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", server), kRegsvr32Success);
     EXPECT_EQ(RegistrySnapshot(), SortedLines(CategoryLines()));
 }
 
@@ -300,11 +300,11 @@ TEST_F(OtherViewRegistration, TheHelpFolderNamesTheLibraryThatStays)
 {
     const std::wstring server = BuiltServer();
     const std::wstring otherFile = L"C:\\other bitness\\VrlDiscoveryResES.dll";
-    ASSERT_EQ(Regsvr32(L"", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"", server), kRegsvr32Success);
     ASSERT_EQ(RunProcess(L"reg add \"" + LibraryKeyName + L"\\1.0\\0\\" + OtherPlatformKey + L"\" /ve /d \"" +
                          otherFile + L"\"" + OtherView),
               0u);
-    ASSERT_EQ(Regsvr32(L"/u", server), Regsvr32Success);
+    ASSERT_EQ(Regsvr32(L"/u", server), kRegsvr32Success);
 
     const std::wstring library = L"TypeLib\\" + ToWide(LibId) + L"\\1.0\\";
     EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, library + L"0\\" + OtherPlatformKey), otherFile);

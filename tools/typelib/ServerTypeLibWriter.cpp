@@ -6,7 +6,7 @@
 namespace {
 
 // GetRefTypeOfImplType's index that names the other side of a dual interface.
-constexpr UINT otherSideOfDual = static_cast<UINT>(-1);
+constexpr UINT kOtherSideOfDual = static_cast<UINT>(-1);
 
 HRESULT GetTypeKind(ITypeInfo* typeInfo, TYPEKIND* kind, WORD* typeFlags)
 {
@@ -22,20 +22,19 @@ HRESULT GetTypeKind(ITypeInfo* typeInfo, TYPEKIND* kind, WORD* typeFlags)
 
 HRESULT DescribeLibrary(const ServerTypeLibNames& names, ICreateTypeLib2* library)
 {
-    using namespace ServerTypeLibrary;
     HRESULT hr = library->SetName(const_cast<LPOLESTR>(names.libraryName));
     if (FAILED(hr))
         return hr;
     hr = library->SetGuid(names.libraryId);
     if (FAILED(hr))
         return hr;
-    hr = library->SetVersion(majorVersion, minorVersion);
+    hr = library->SetVersion(ServerTypeLibrary::kMajorVersion, ServerTypeLibrary::kMinorVersion);
     if (FAILED(hr))
         return hr;
-    hr = library->SetLcid(locale);
+    hr = library->SetLcid(ServerTypeLibrary::kLocale);
     if (FAILED(hr))
         return hr;
-    hr = library->SetLibFlags(libraryFlags);
+    hr = library->SetLibFlags(ServerTypeLibrary::kLibraryFlags);
     if (FAILED(hr))
         return hr;
     return library->SetDocString(const_cast<LPOLESTR>(names.libraryHelpString));
@@ -43,7 +42,6 @@ HRESULT DescribeLibrary(const ServerTypeLibNames& names, ICreateTypeLib2* librar
 
 HRESULT DescribeClass(const ServerTypeLibNames& names, ICreateTypeLib2* library, ITypeInfo* defaultInterface)
 {
-    using namespace ServerTypeLibrary;
     ComRef<ICreateTypeInfo> coclass;
     HRESULT hr = library->CreateTypeInfo(const_cast<LPOLESTR>(names.className), TKIND_COCLASS, coclass.Put());
     if (FAILED(hr))
@@ -51,7 +49,7 @@ HRESULT DescribeClass(const ServerTypeLibNames& names, ICreateTypeLib2* library,
     hr = coclass->SetGuid(names.classId);
     if (FAILED(hr))
         return hr;
-    hr = coclass->SetTypeFlags(classTypeFlags);
+    hr = coclass->SetTypeFlags(ServerTypeLibrary::kClassTypeFlags);
     if (FAILED(hr))
         return hr;
     hr = coclass->SetDocString(const_cast<LPOLESTR>(names.classHelpString));
@@ -90,7 +88,7 @@ HRESULT GetDispatchSide(ITypeInfo* typeInfo, ITypeInfo** dispatchSide)
     if (kind != TKIND_INTERFACE || !(typeFlags & TYPEFLAG_FDUAL))
         return TYPE_E_WRONGTYPEKIND;
     HREFTYPE reference = 0;
-    hr = typeInfo->GetRefTypeOfImplType(otherSideOfDual, &reference);
+    hr = typeInfo->GetRefTypeOfImplType(kOtherSideOfDual, &reference);
     if (FAILED(hr))
         return hr;
     return typeInfo->GetRefTypeInfo(reference, dispatchSide);
@@ -99,7 +97,7 @@ HRESULT GetDispatchSide(ITypeInfo* typeInfo, ITypeInfo** dispatchSide)
 HRESULT WriteServerTypeLib(const ServerTypeLibNames& names, ITypeInfo* localeResources, const wchar_t* outputPath)
 {
     ComRef<ICreateTypeLib2> library;
-    HRESULT hr = CreateTypeLib2(ServerTypeLibrary::systemKind, outputPath, library.Put());
+    HRESULT hr = CreateTypeLib2(ServerTypeLibrary::kSystemKind, outputPath, library.Put());
     if (FAILED(hr))
         return hr;
     hr = DescribeLibrary(names, library.Get());

@@ -23,7 +23,7 @@ enum Argument { ImportedPath = 1, OutputPath, ModuleName, LibraryName, LibraryId
 int Fail(const char* step, HRESULT hr)
 {
     std::fprintf(stderr, "vrl_typelib_builder: %s failed: 0x%08lX\n", step, static_cast<unsigned long>(hr));
-    return ExitFailure;
+    return kExitFailure;
 }
 
 int Build(const ServerTypeLibNames& names, const wchar_t* importedPath, const wchar_t* outputPath)
@@ -43,7 +43,7 @@ int Build(const ServerTypeLibNames& names, const wchar_t* importedPath, const wc
     hr = WriteServerTypeLib(names, dispatchSide.Get(), outputPath);
     if (FAILED(hr))
         return Fail("writing the library", hr);
-    return ExitSuccess;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -54,18 +54,18 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(
             stderr,
             "usage: vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb MODULE LIBRARY-NAME {LIBID} CLASS-NAME {CLSID}\n");
-        return ExitUsage;
+        return kExitUsage;
     }
     // "VrlDiscoveryResES 1.0 Type Library", "VrlDiscoverySpanishResources Class"
     const std::wstring libraryHelp = std::wstring(argv[ModuleName]) + L" " +
-        std::to_wstring(ServerTypeLibrary::majorVersion) + L"." + std::to_wstring(ServerTypeLibrary::minorVersion) +
+        std::to_wstring(ServerTypeLibrary::kMajorVersion) + L"." + std::to_wstring(ServerTypeLibrary::kMinorVersion) +
         L" Type Library";
     const std::wstring classHelp = std::wstring(argv[ClassName]) + L" Class";
     ServerTypeLibNames names = {argv[LibraryName], {}, libraryHelp.c_str(), argv[ClassName], {}, classHelp.c_str()};
     if (FAILED(IIDFromString(argv[LibraryId], &names.libraryId)) ||
         FAILED(CLSIDFromString(argv[ClassId], &names.classId))) {
         std::fprintf(stderr, "vrl_typelib_builder: {LIBID} and {CLSID} must be braced GUIDs\n");
-        return ExitUsage;
+        return kExitUsage;
     }
     if (FAILED(CoInitialize(nullptr)))
         return Fail("CoInitialize", E_FAIL);

@@ -16,8 +16,8 @@ constexpr ULONG kAnyRequiredCategories = static_cast<ULONG>(-1);
 
 std::wstring GuidText(const GUID& guid)
 {
-    wchar_t text[GuidTextCapacity];
-    return StringFromGUID2(guid, text, GuidTextCapacity) ? std::wstring(text) : std::wstring();
+    wchar_t text[kGuidTextCapacity];
+    return StringFromGUID2(guid, text, kGuidTextCapacity) ? std::wstring(text) : std::wstring();
 }
 
 std::wstring FromBstr(BSTR text)
@@ -125,7 +125,7 @@ HRESULT ScanCategory(const GUID& catid, TextsWanted texts, CategoryListing& list
         return result;
 
     TaskMemory<wchar_t> description;
-    if (SUCCEEDED(categories->GetCategoryDesc(catid, LocalizationCategory::descriptionLocale, description.Put())) &&
+    if (SUCCEEDED(categories->GetCategoryDesc(catid, LocalizationCategory::kDescriptionLocale, description.Put())) &&
         description.Get())
         listing.description = description.Get();
 

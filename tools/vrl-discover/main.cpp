@@ -68,10 +68,10 @@ int Discover(const Options& options)
     if (FAILED(result)) {
         WriteUtf8(L"vrl-discover: the component category manager cannot be used: " + Hex(result) + L"\n",
                   STD_ERROR_HANDLE);
-        return ExitFailure;
+        return kExitFailure;
     }
     WriteUtf8(options.json ? JsonReport(listing, options.texts) : PlainReport(listing, options.texts));
-    return ExitSuccess;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -81,16 +81,16 @@ int wmain(int argc, wchar_t** argv)
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         WriteUtf8(kUsage, STD_ERROR_HANDLE);
-        return ExitUsage;
+        return kExitUsage;
     }
     if (options.help) {
         WriteUtf8(kUsage);
-        return ExitSuccess;
+        return kExitSuccess;
     }
     const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(initialised)) {
         WriteUtf8(L"vrl-discover: CoInitializeEx failed: " + Hex(initialised) + L"\n", STD_ERROR_HANDLE);
-        return ExitFailure;
+        return kExitFailure;
     }
     const int status = Discover(options);
     CoUninitialize();

@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr wchar_t FieldSeparator = L'\t';
-constexpr int DecimalBase = 10;
+constexpr wchar_t kFieldSeparator = L'\t';
+constexpr int kDecimalBase = 10;
 
 // The text of an escaped field; false for an escape the writer never makes.
 bool Unescape(const std::wstring& field, std::wstring& text)
@@ -33,15 +33,15 @@ bool Unescape(const std::wstring& field, std::wstring& text)
 
 bool ParseRow(const std::wstring& line, SheetRow& row)
 {
-    const size_t first = line.find(FieldSeparator);
-    const size_t second = first == std::wstring::npos ? first : line.find(FieldSeparator, first + 1);
-    if (second == std::wstring::npos || line.find(FieldSeparator, second + 1) != std::wstring::npos || first == 0)
+    const size_t first = line.find(kFieldSeparator);
+    const size_t second = first == std::wstring::npos ? first : line.find(kFieldSeparator, first + 1);
+    if (second == std::wstring::npos || line.find(kFieldSeparator, second + 1) != std::wstring::npos || first == 0)
         return false;
     row.id = 0;
     for (size_t at = 0; at < first; ++at) {
         if (line[at] < L'0' || line[at] > L'9')
             return false;
-        row.id = row.id * DecimalBase + static_cast<unsigned>(line[at] - L'0');
+        row.id = row.id * kDecimalBase + static_cast<unsigned>(line[at] - L'0');
     }
     return Unescape(line.substr(first + 1, second - first - 1), row.source) &&
         Unescape(line.substr(second + 1), row.translation);

@@ -8,29 +8,29 @@
 
 namespace {
 
-constexpr int DotsPerInch = 96;
-constexpr int PointsPerInch = 72;
-constexpr int Margin = 8;
-constexpr int CellPadding = 6;
-constexpr int IdColumnWidth = 48;
-constexpr int WidthsColumnWidth = 200;
-constexpr int PercentBase = 100;
-constexpr WORD BitsPerPixel = 32;
-constexpr WORD BitmapFileType = 0x4D42;  // "BM"
-constexpr COLORREF Ink = RGB(0, 0, 0);
-constexpr COLORREF Paper = RGB(255, 255, 255);
-constexpr COLORREF RuleColour = RGB(208, 208, 208);
-constexpr COLORREF OverflowPaper = RGB(255, 204, 204);
-constexpr COLORREF OverflowInk = RGB(192, 0, 0);
+constexpr int kDotsPerInch = 96;
+constexpr int kPointsPerInch = 72;
+constexpr int kMargin = 8;
+constexpr int kCellPadding = 6;
+constexpr int kIdColumnWidth = 48;
+constexpr int kWidthsColumnWidth = 200;
+constexpr int kPercentBase = 100;
+constexpr WORD kBitsPerPixel = 32;
+constexpr WORD kBitmapFileType = 0x4D42;  // "BM"
+constexpr COLORREF kInk = RGB(0, 0, 0);
+constexpr COLORREF kPaper = RGB(255, 255, 255);
+constexpr COLORREF kRuleColour = RGB(208, 208, 208);
+constexpr COLORREF kOverflowPaper = RGB(255, 204, 204);
+constexpr COLORREF kOverflowInk = RGB(192, 0, 0);
 // How the texts are laid out: as a dialog's static text, '&' marking the
 // accelerator and line breaks kept.
-constexpr UINT TextFormat = DT_LEFT | DT_TOP | DT_NOCLIP | DT_EXPANDTABS;
+constexpr UINT kTextFormat = DT_LEFT | DT_TOP | DT_NOCLIP | DT_EXPANDTABS;
 
 SIZE MeasureText(HDC dc, const std::wstring& text)
 {
     RECT bounds = {0, 0, 0, 0};
     if (!text.empty())
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, TextFormat | DT_CALCRECT);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, kTextFormat | DT_CALCRECT);
     return {bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
@@ -38,7 +38,7 @@ void DrawCell(HDC dc, const std::wstring& text, int left, int top, COLORREF ink)
 {
     RECT cell = {left, top, left, top};
     SetTextColor(dc, ink);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &cell, TextFormat);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &cell, kTextFormat);
 }
 
 void FillBox(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
@@ -52,7 +52,7 @@ HRESULT SaveBitmap(const wchar_t* path, const BITMAPINFOHEADER& header, const vo
 {
     const DWORD pixelBytes = static_cast<DWORD>(header.biWidth) * static_cast<DWORD>(-header.biHeight) * sizeof(DWORD);
     BITMAPFILEHEADER file = {};
-    file.bfType = BitmapFileType;
+    file.bfType = kBitmapFileType;
     file.bfOffBits = sizeof file + sizeof header;
     file.bfSize = file.bfOffBits + pixelBytes;
     const HANDLE output = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -80,20 +80,20 @@ Layout LayOut(HDC dc, const std::vector<SheetRow>& rows, int headerHeight)
 {
     int sourceWidth = 0, translationWidth = 0;
     Layout layout = {};
-    int top = Margin + headerHeight + CellPadding;
+    int top = kMargin + headerHeight + kCellPadding;
     for (const SheetRow& row : rows) {
         const SIZE source = MeasureText(dc, row.source);
         const SIZE translation = MeasureText(dc, row.translation);
         sourceWidth = std::max<int>(sourceWidth, source.cx);
         translationWidth = std::max<int>(translationWidth, translation.cx);
         layout.rowTops.push_back(top);
-        top += std::max<int>({source.cy, translation.cy, headerHeight}) + CellPadding;
+        top += std::max<int>({source.cy, translation.cy, headerHeight}) + kCellPadding;
     }
-    layout.sourceColumn = Margin + IdColumnWidth;
-    layout.translationColumn = layout.sourceColumn + sourceWidth + 2 * CellPadding;
-    layout.widthsColumn = layout.translationColumn + translationWidth + 2 * CellPadding;
-    layout.width = layout.widthsColumn + WidthsColumnWidth + Margin;
-    layout.height = top + Margin;
+    layout.sourceColumn = kMargin + kIdColumnWidth;
+    layout.translationColumn = layout.sourceColumn + sourceWidth + 2 * kCellPadding;
+    layout.widthsColumn = layout.translationColumn + translationWidth + 2 * kCellPadding;
+    layout.width = layout.widthsColumn + kWidthsColumnWidth + kMargin;
+    layout.height = top + kMargin;
     return layout;
 }
 
@@ -105,7 +105,7 @@ HRESULT DrawTextSheet(const SheetRequest& request, const std::vector<SheetRow>& 
     const MemoryDc dc(CreateCompatibleDC(nullptr));
     if (!dc.Get())
         return E_FAIL;
-    const GdiObject<HFONT> font(CreateFontW(-MulDiv(request.pointSize, DotsPerInch, PointsPerInch), 0, 0, 0, FW_NORMAL,
+    const GdiObject<HFONT> font(CreateFontW(-MulDiv(request.pointSize, kDotsPerInch, kPointsPerInch), 0, 0, 0, FW_NORMAL,
                                             FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                             request.fontFace));
@@ -123,7 +123,7 @@ HRESULT DrawTextSheet(const SheetRequest& request, const std::vector<SheetRow>& 
     info.bmiHeader.biWidth = layout.width;
     info.bmiHeader.biHeight = -layout.height;  // top-down
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = BitsPerPixel;
+    info.bmiHeader.biBitCount = kBitsPerPixel;
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
     const GdiObject<HBITMAP> sheet(CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
@@ -131,34 +131,34 @@ HRESULT DrawTextSheet(const SheetRequest& request, const std::vector<SheetRow>& 
         return E_OUTOFMEMORY;
     const Selection sheetInUse(dc.Get(), sheet.Get());
     SetBkMode(dc.Get(), TRANSPARENT);
-    FillBox(dc.Get(), 0, 0, layout.width, layout.height, Paper);
+    FillBox(dc.Get(), 0, 0, layout.width, layout.height, kPaper);
 
-    DrawCell(dc.Get(), L"id", Margin, Margin, Ink);
-    DrawCell(dc.Get(), L"source", layout.sourceColumn, Margin, Ink);
-    DrawCell(dc.Get(), L"translation", layout.translationColumn, Margin, Ink);
-    DrawCell(dc.Get(), L"widths (px)", layout.widthsColumn, Margin, Ink);
+    DrawCell(dc.Get(), L"id", kMargin, kMargin, kInk);
+    DrawCell(dc.Get(), L"source", layout.sourceColumn, kMargin, kInk);
+    DrawCell(dc.Get(), L"translation", layout.translationColumn, kMargin, kInk);
+    DrawCell(dc.Get(), L"widths (px)", layout.widthsColumn, kMargin, kInk);
     measured.clear();
     for (size_t index = 0; index < rows.size(); ++index) {
         const SheetRow& row = rows[index];
         const int top = layout.rowTops[index];
         MeasuredRow result = {row.id, MeasureText(dc.Get(), row.source).cx, MeasureText(dc.Get(), row.translation).cx};
         result.overflows =
-            result.translationWidth * PercentBase > result.sourceWidth * (PercentBase + request.overflowPercent);
-        const int bottom = index + 1 < rows.size() ? layout.rowTops[index + 1] : layout.height - Margin;
-        FillBox(dc.Get(), Margin, top - CellPadding / 2, layout.width - Margin, top - CellPadding / 2 + 1, RuleColour);
+            result.translationWidth * kPercentBase > result.sourceWidth * (kPercentBase + request.overflowPercent);
+        const int bottom = index + 1 < rows.size() ? layout.rowTops[index + 1] : layout.height - kMargin;
+        FillBox(dc.Get(), kMargin, top - kCellPadding / 2, layout.width - kMargin, top - kCellPadding / 2 + 1, kRuleColour);
         if (result.overflows)
-            FillBox(dc.Get(), layout.translationColumn - CellPadding / 2, top - CellPadding / 2 + 1,
-                    layout.width - Margin, bottom - CellPadding / 2, OverflowPaper);
-        DrawCell(dc.Get(), std::to_wstring(row.id), Margin, top, Ink);
-        DrawCell(dc.Get(), row.source, layout.sourceColumn, top, Ink);
-        DrawCell(dc.Get(), row.translation, layout.translationColumn, top, result.overflows ? OverflowInk : Ink);
+            FillBox(dc.Get(), layout.translationColumn - kCellPadding / 2, top - kCellPadding / 2 + 1,
+                    layout.width - kMargin, bottom - kCellPadding / 2, kOverflowPaper);
+        DrawCell(dc.Get(), std::to_wstring(row.id), kMargin, top, kInk);
+        DrawCell(dc.Get(), row.source, layout.sourceColumn, top, kInk);
+        DrawCell(dc.Get(), row.translation, layout.translationColumn, top, result.overflows ? kOverflowInk : kInk);
         std::wstring widths =
             std::to_wstring(result.sourceWidth) + L" \x2192 " + std::to_wstring(result.translationWidth);
         if (result.overflows && result.sourceWidth > 0)
             widths += L"  +" +
-                std::to_wstring((result.translationWidth - result.sourceWidth) * PercentBase / result.sourceWidth) +
+                std::to_wstring((result.translationWidth - result.sourceWidth) * kPercentBase / result.sourceWidth) +
                 L"%";
-        DrawCell(dc.Get(), widths, layout.widthsColumn, top, result.overflows ? OverflowInk : Ink);
+        DrawCell(dc.Get(), widths, layout.widthsColumn, top, result.overflows ? kOverflowInk : kInk);
         measured.push_back(result);
     }
     GdiFlush();

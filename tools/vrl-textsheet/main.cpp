@@ -21,14 +21,14 @@
 namespace {
 
 enum Argument { FontFace = 1, PointSize, OverflowPercent, RowsPath, SheetPath, ArgumentCount };
-constexpr size_t ReadChunk = 4096;
+constexpr size_t kReadChunk = 4096;
 
 bool ReadWholeFile(const wchar_t* path, std::string& contents)
 {
     FILE* file = _wfopen(path, L"rb");
     if (!file)
         return false;
-    char chunk[ReadChunk];
+    char chunk[kReadChunk];
     size_t read = 0;
     while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0)
         contents.append(chunk, read);
@@ -55,33 +55,33 @@ int wmain(int argc, wchar_t** argv)
     if (argc != ArgumentCount || !ReadNumber(argv[PointSize], request.pointSize) ||
         !ReadNumber(argv[OverflowPercent], request.overflowPercent)) {
         WriteUtf8(L"usage: vrl-textsheet FONT-FACE POINT-SIZE OVERFLOW-PERCENT ROWS.txt SHEET.bmp\n", STD_ERROR_HANDLE);
-        return ExitUsage;
+        return kExitUsage;
     }
     request.fontFace = argv[FontFace];
     request.bitmapPath = argv[SheetPath];
     std::string contents;
     if (!ReadWholeFile(argv[RowsPath], contents)) {
         WriteUtf8(std::wstring(L"vrl-textsheet: cannot read ") + argv[RowsPath] + L"\n", STD_ERROR_HANDLE);
-        return ExitFailure;
+        return kExitFailure;
     }
     std::vector<SheetRow> rows;
     size_t lineInError = 0;
     if (!ParseSheetRows(contents, rows, lineInError)) {
         WriteUtf8(std::wstring(argv[RowsPath]) + L":" + std::to_wstring(lineInError) + L": not a row\n",
                   STD_ERROR_HANDLE);
-        return ExitFailure;
+        return kExitFailure;
     }
     std::wstring face;
     std::vector<MeasuredRow> measured;
     const HRESULT result = DrawTextSheet(request, rows, face, measured);
     if (FAILED(result)) {
         WriteUtf8(L"vrl-textsheet: drawing the sheet failed: " + Hex(result) + L"\n", STD_ERROR_HANDLE);
-        return ExitFailure;
+        return kExitFailure;
     }
     std::wstring report = L"face\t" + face + L"\n";
     for (const MeasuredRow& row : measured)
         report += std::to_wstring(row.id) + L"\t" + std::to_wstring(row.sourceWidth) + L"\t" +
             std::to_wstring(row.translationWidth) + L"\t" + (row.overflows ? L"1" : L"0") + L"\n";
     WriteUtf8(report);
-    return ExitSuccess;
+    return kExitSuccess;
 }

@@ -41,7 +41,7 @@ void ShowNumber(const wchar_t* label, HRESULT result, long value)
 int Fail(const wchar_t* what, HRESULT result)
 {
     WriteUtf8(std::wstring(what) + L" failed: " + Hex(result) + L"\n");
-    return ExitFailure;
+    return kExitFailure;
 }
 
 // Every fixed value, then every text; 0, or 1 when a text cannot be read.
@@ -66,14 +66,14 @@ int ShowResources(ILocaleResources* resources)
 
     WriteUtf8(L"Texts:\n");
     UniqueBstr text;
-    for (LONG stringId = 0; stringId <= LargestStringId; ++stringId) {
+    for (LONG stringId = 0; stringId <= kLargestStringId; ++stringId) {
         result = resources->GetString(stringId, text.Put());
         if (FAILED(result))
             return Fail(L"GetString", result);
         if (text.Get())
             WriteUtf8(L"  " + std::to_wstring(stringId) + L"\t" + Visible(text.Get()) + L"\n");
     }
-    return ExitSuccess;
+    return kExitSuccess;
 }
 
 int ShowFromFile(const wchar_t* path)
@@ -127,11 +127,11 @@ int wmain(int argc, wchar_t** argv)
     const bool registered = argc > 1 && lstrcmpW(argv[1], L"--registered") == 0;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return Fail(L"CoInitializeEx", E_FAIL);
-    int status = ExitSuccess;
+    int status = kExitSuccess;
     if (registered)
-        status = ShowRegistered(argc > 2 ? argv[2] : ServerIdentity::progId);
+        status = ShowRegistered(argc > 2 ? argv[2] : ServerIdentity::kProgId);
     else
-        status = ShowFromFile(argc > 1 ? argv[1] : ServerIdentity::moduleFileName);
+        status = ShowFromFile(argc > 1 ? argv[1] : ServerIdentity::kModuleFileName);
     CoUninitialize();
     return status;
 }

@@ -15,8 +15,8 @@
 namespace {
 
 // Each process records below a scratch key of its own.
-inline constexpr wchar_t ScratchKeyPrefix[] = L"Software\\VrlDiscoveryResES registration recording ";
-constexpr wchar_t Separator = L'\t';
+inline constexpr wchar_t kScratchKeyPrefix[] = L"Software\\VrlDiscoveryResES registration recording ";
+constexpr wchar_t kSeparator = L'\t';
 
 // The one class that a language server's type library describes: the class
 // whose enrolment the rows hold, whichever language the server file is of.
@@ -52,7 +52,7 @@ public:
 
     HRESULT WriteClasses() const
     {
-        return RunFileScript(targets_.serverFile, targets_.installedPath, ServerScriptResourceId, nullptr,
+        return RunFileScript(targets_.serverFile, targets_.installedPath, kServerScriptResourceId, nullptr,
                              ScriptMode::Register);
     }
     // The library's rows; the class it describes is the one enrolled.
@@ -107,14 +107,14 @@ bool FormatData(DWORD type, const BYTE* data, DWORD size, std::wstring& typeName
         return true;
     }
     case REG_BINARY: {
-        constexpr wchar_t Digits[] = L"0123456789ABCDEF";
-        constexpr int HighNibbleShift = 4;
-        constexpr BYTE NibbleMask = 0xF;
+        constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+        constexpr int kHighNibbleShift = 4;
+        constexpr BYTE kNibbleMask = 0xF;
         typeName = L"binary";
         text.clear();
         for (DWORD i = 0; i < size; ++i) {
-            text += Digits[data[i] >> HighNibbleShift];
-            text += Digits[data[i] & NibbleMask];
+            text += kDigits[data[i] >> kHighNibbleShift];
+            text += kDigits[data[i] & kNibbleMask];
         }
         return true;
     }
@@ -130,7 +130,7 @@ HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
     if (FAILED(hr))
         return hr;
     if (subkeys == 0 && values == 0)
-        rows += L"key" + std::wstring(1, Separator) + path + L"\n";
+        rows += L"key" + std::wstring(1, kSeparator) + path + L"\n";
 
     std::wstring name(longestName + 1, L'\0');
     std::basic_string<BYTE> data(largestData + sizeof(wchar_t), 0);
@@ -143,8 +143,8 @@ HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
         const std::wstring valueName(name.c_str(), nameLength);
         if (!FormatData(type, data.data(), size, typeName, text) || !IsPlainText(valueName))
             return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-        rows += L"value" + std::wstring(1, Separator) + path + Separator + valueName + Separator + typeName +
-            Separator + text + L"\n";
+        rows += L"value" + std::wstring(1, kSeparator) + path + kSeparator + valueName + kSeparator + typeName +
+            kSeparator + text + L"\n";
     }
 
     std::wstring subkey(longestSubkey + 1, L'\0');
@@ -169,7 +169,7 @@ HRESULT DumpKey(HKEY key, const std::wstring& path, std::wstring& rows)
 HRESULT RecordRegistration(const RecordingTargets& targets, std::wstring& rows)
 {
     rows.clear();
-    const ScratchClassesRoot classesRoot(ScratchKeyPrefix);
+    const ScratchClassesRoot classesRoot(kScratchKeyPrefix);
     HRESULT hr = classesRoot.Status();
     RecordingTarget recording(targets);
     if (SUCCEEDED(hr))

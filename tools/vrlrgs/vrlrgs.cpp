@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int FirstPairArgument = 3;
+constexpr int kFirstPairArgument = 3;
 
 void WriteOut(HANDLE stream, const char* text)
 {
@@ -37,7 +37,7 @@ int Usage()
     WriteOut(GetStdHandle(STD_ERROR_HANDLE),
              "usage: vrlrgs register|unregister SCRIPT-FILE [NAME=VALUE ...]\r\n"
              "       vrlrgs record SERVER-FILE INSTALLED-PATH HELP-DIRECTORY\r\n");
-    return ExitUsage;
+    return kExitUsage;
 }
 
 // The file's bytes followed by a NUL, from the process heap.
@@ -76,9 +76,9 @@ private:
 // Adds NAME=VALUE (8-bit, ANSI code page) to the map.
 HRESULT InsertPair(ReplacementMap& map, const char* pair)
 {
-    constexpr int CommandLineMaxChars = 32768;
-    wchar_t wide[CommandLineMaxChars];
-    if (MultiByteToWideChar(CP_ACP, 0, pair, -1, wide, CommandLineMaxChars) <= 0)
+    constexpr int kCommandLineMaxChars = 32768;
+    wchar_t wide[kCommandLineMaxChars];
+    if (MultiByteToWideChar(CP_ACP, 0, pair, -1, wide, kCommandLineMaxChars) <= 0)
         return E_INVALIDARG;
     wchar_t* separator = wide;
     while (*separator != L'\0' && *separator != L'=')
@@ -122,22 +122,22 @@ struct LocalMemoryFree {
 // The record command, with its arguments read as UTF-16.
 int Record()
 {
-    constexpr int RecordArgumentCount = 5;
+    constexpr int kRecordArgumentCount = 5;
     int count = 0;
     const std::unique_ptr<wchar_t*, LocalMemoryFree> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!arguments)
-        return ExitFailure;
-    if (count != RecordArgumentCount)
+        return kExitFailure;
+    if (count != kRecordArgumentCount)
         return Usage();
     const RecordingTargets targets{arguments.get()[2], arguments.get()[3], arguments.get()[4]};
     std::wstring rows;
     const HRESULT hr = RecordRegistration(targets, rows);
     if (FAILED(hr)) {
         WriteUtf8(L"vrlrgs: recording failed: " + Hex(hr) + L"\r\n", STD_ERROR_HANDLE);
-        return ExitFailure;
+        return kExitFailure;
     }
     WriteUtf8(rows);
-    return ExitSuccess;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -152,23 +152,23 @@ int main(int argc, char** argv)
         ModuleStop();
         return status;
     }
-    if (argc < FirstPairArgument)
+    if (argc < kFirstPairArgument)
         return Usage();
     const bool doRegister = lstrcmpiA(argv[1], "register") == 0;
     if (!doRegister && lstrcmpiA(argv[1], "unregister") != 0)
         return Usage();
-    for (int i = FirstPairArgument; i < argc; ++i) {
+    for (int i = kFirstPairArgument; i < argc; ++i) {
         if (!IsWellFormedPair(argv[i]))
             return Usage();
     }
 
     ModuleStart(nullptr, GetModuleHandleW(nullptr));
     const HRESULT hr = Run(doRegister ? ScriptMode::Register : ScriptMode::Unregister, argv[2],
-                           argc - FirstPairArgument, argv + FirstPairArgument);
+                           argc - kFirstPairArgument, argv + kFirstPairArgument);
     ModuleStop();
 
     char line[32];
     wsprintfA(line, "hr=%08lX\r\n", static_cast<unsigned long>(hr));
     WriteOut(GetStdHandle(STD_OUTPUT_HANDLE), line);
-    return SUCCEEDED(hr) ? ExitSuccess : ExitFailure;
+    return SUCCEEDED(hr) ? kExitSuccess : kExitFailure;
 }
