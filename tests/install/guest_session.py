@@ -18,6 +18,8 @@ from pathlib import Path
 SOURCE = Path(os.environ["VRL_SOURCE"])
 SERVER_IDENTITY = SOURCE / "tests" / "server-identity.sh"
 # reg's header of each key it lists.
+# How reg begins the line that says a key is missing.
+REG_COMPLAINT = "reg: "
 CLASSES_ROOT_NAMES = ("HKEY_CLASSES_ROOT\\", "HKEY_LOCAL_MACHINE\\", "HKEY_CURRENT_USER\\")
 
 
@@ -80,12 +82,15 @@ class Work:
     def remove(self):
         shutil.rmtree(self.path, ignore_errors=True)
 
-    def text(self, name):
-        """A file the session wrote, CRs dropped; empty when it is missing."""
+    def text(self, name, encoding="cp1252"):
+        """A file the session wrote, CRs dropped, and reg's complaints about
+        missing keys left out; empty when it is missing. The platform's
+        tools write the ANSI code page; vrl-discover --json writes UTF-8."""
         try:
-            return (self.path / name).read_bytes().decode("cp1252").replace("\r", "")
+            text = (self.path / name).read_bytes().decode(encoding, "replace").replace("\r", "")
         except FileNotFoundError:
             return ""
+        return "".join(line for line in text.splitlines(keepends=True) if not line.startswith(REG_COMPLAINT))
 
     def rows(self, name):
         return parse_reg(self.text(name))
