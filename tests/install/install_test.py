@@ -127,23 +127,21 @@ def main(build32, build64, next_build, next_version, *languages):
     def snapshot(name, root="HKCR"):
         session.query(name, [root + "\\" + key for key in classes])
 
-    def clock(name):
-        session.add("cscript //nologo clock.vbs > %s.time" % name)
+    def timed(name, add_commands):
+        """The guest's time of day in seconds, through VBScript's Timer,
+        before and after the commands."""
+        session.add("cscript //nologo clock.vbs > %s-start.time" % name)
+        add_commands()
+        session.add("cscript //nologo clock.vbs > %s-end.time" % name)
 
     (work.path / "clock.vbs").write_bytes(b'WScript.Echo Replace(CStr(Timer), ",", ".")\r\n')
     session.run("sibling", "%s register %s" % (registrar, sibling))
     # regsvr32's rows, and the round trip's time.
-    clock("register-start")
-    session.add('regsvr32 /s "%s"' % dll32)
-    clock("register-end")
+    timed("register", lambda: session.add('regsvr32 /s "%s"' % dll32))
     snapshot("regsvr32")
-    clock("unregister-start")
-    session.add('regsvr32 /s /u "%s"' % dll32)
-    clock("unregister-end")
+    timed("unregister", lambda: session.add('regsvr32 /s /u "%s"' % dll32))
     # Per machine.
-    clock("install-start")
-    install("install", machine_msi)
-    clock("install-end")
+    timed("install", lambda: install("install", machine_msi))
     snapshot("installed")
     session.exists("help-folder", help_folder)
     session.run("discover", discover)
@@ -158,9 +156,7 @@ def main(build32, build64, next_build, next_version, *languages):
     install("repair", machine_msi, "REINSTALL=ALL", "REINSTALLMODE=amus")
     session.query("repaired", inproc_server)
     # Removal.
-    clock("remove-start")
-    remove("remove", machine_msi)
-    clock("remove-end")
+    timed("remove", lambda: remove("remove", machine_msi))
     snapshot("removed")
     session.exists("removed-file", installed)
     session.exists("removed-help-folder", help_folder)
