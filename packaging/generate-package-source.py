@@ -34,21 +34,34 @@ FIXED_PRODUCT = "VrlDiscoveryResES"
 MANUFACTURER = "Varnel"
 SERVER_FILE_ID = "ServerFile"
 INSTALL_FOLDER_ID = "INSTALLFOLDER"
+HELP_FOLDER_ID = "HELPFOLDER"
 # What the rows hold where the installer puts in the installed file's path and
 # its folder (see scripts/package).
-BOUND_TOKENS = ("[#%s]" % SERVER_FILE_ID, "[%s]" % INSTALL_FOLDER_ID)
+INSTALL_FOLDER_TOKEN = "[%s]" % INSTALL_FOLDER_ID
+BOUND_TOKENS = ("[#%s]" % SERVER_FILE_ID, INSTALL_FOLDER_TOKEN, "[%s]" % HELP_FOLDER_ID)
+
+# Both per-machine packages of a language hold the keys that the two registry
+# views share (the category, the ProgIDs and the type library's version key
+# with its name, FLAGS and HELPDIR) through the same 32-bit components: the
+# installer counts the products that hold a component, and removes its rows
+# with the last of them. A package's server component holds only what its
+# view alone owns: the class key and the type library's 0\win32 or 0\win64.
+MACHINE_FLAVOURS = ("x86", "x64")
 
 # The category's component is shared by every language server of the control:
-# the installer counts its references and keeps the category until the last
-# server that holds it goes. One per registry view and scope.
+# the installer keeps the category until the last server that holds it goes.
+# One for the machine's classes, one for the user's.
 CATEGORY_COMPONENTS = {
     "x86": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E41}",
-    "x64": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E64}",
+    "x64": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E41}",
     "user": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E55}",
 }
-# The Spanish server's own components and upgrade codes. The ProgIDs are one
-# key for both registry views, so both per-machine packages hold them through
-# the same 32-bit component.
+# The Spanish server's own components and upgrade codes.
+TYPELIB_COMPONENTS = {
+    "x86": "{3C81F5D2-7A49-4E06-B1D3-8E52A09F6C86}",
+    "x64": "{3C81F5D2-7A49-4E06-B1D3-8E52A09F6C86}",
+    "user": "{3C81F5D2-7A49-4E06-B1D3-8E52A09F6C55}",
+}
 PROGID_COMPONENTS = {
     "x86": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
     "x64": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
@@ -69,7 +82,10 @@ REGISTRY_ROOT_CLASSES = 0
 REGISTRY_ROOT_USER = 1
 USER_CLASSES_KEY = "Software\\Classes\\"
 CATEGORIES_KEY = "component categories\\"
-SERVER_KEYS = ("clsid\\", "typelib\\")
+CLASS_KEY = "clsid\\"
+TYPELIB_KEY = "typelib\\"
+# The last part of the keys of a type library's file, one per registry view.
+TYPELIB_FILE_KEYS = ("win32", "win64")
 
 
 class PackageError(Exception):
@@ -87,16 +103,19 @@ class Product:
     def __init__(self, identity, flavour):
         self.name = identity["module"]
         self.language_name = identity["languageName"]
-        # The per-machine packages share one ProgID component, as the Spanish ones do.
-        progid_flavour = "x86" if flavour == "x64" else flavour
+        # The per-machine packages share their components of both views, as
+        # the Spanish ones do.
+        shared_flavour = "x86" if flavour in MACHINE_FLAVOURS else flavour
         if self.name == FIXED_PRODUCT:
             self.upgrade_code = UPGRADE_CODES[flavour]
             self.server_component = SERVER_COMPONENTS[flavour]
             self.progid_component = PROGID_COMPONENTS[flavour]
+            self.typelib_component = TYPELIB_COMPONENTS[flavour]
         else:
             self.upgrade_code = language_guid(self.name, "upgrade/" + flavour)
             self.server_component = language_guid(self.name, "server-component/" + flavour)
-            self.progid_component = language_guid(self.name, "progid-component/" + progid_flavour)
+            self.progid_component = language_guid(self.name, "progid-component/" + shared_flavour)
+            self.typelib_component = language_guid(self.name, "typelib-component/" + shared_flavour)
 
 
 def read_rows(path):
@@ -155,8 +174,10 @@ def component_of(key):
     lowered = key.lower()
     if lowered.startswith(CATEGORIES_KEY):
         return "CategoryComponent"
-    if lowered.startswith(SERVER_KEYS):
+    if lowered.startswith(CLASS_KEY):
         return "ServerComponent"
+    if lowered.startswith(TYPELIB_KEY):
+        return "ServerComponent" if lowered.rsplit("\\", 1)[-1] in TYPELIB_FILE_KEYS else "TypeLibComponent"
     return "ProgIdComponent"
 
 
@@ -170,6 +191,10 @@ def registry_table(rows, flavour):
     # component's key path: (row id, key, name).
     key_rows = {}
     for kind, key, name, type_name, data in rows:
+        component = component_of(key)
+        if component == "TypeLibComponent" and flavour in MACHINE_FLAVOURS:
+            # The help folder is one for both views, whichever server stays.
+            data = data.replace(INSTALL_FOLDER_TOKEN, "[%s]" % HELP_FOLDER_ID)
         value = registry_value(kind, type_name, data, key)
         # A key that holds nothing is made on install and goes on removal.
         column_name = "*" if kind == "key" else name
@@ -180,8 +205,8 @@ def registry_table(rows, flavour):
             if any(ord(c) < 0x20 or ord(c) > 0x7E for c in field):
                 raise PackageError("only printable ASCII can go into the Registry table: %r" % field)
         row_id = "reg" + hashlib.sha1(("%d\t%s\t%s" % (root, full_key.lower(), column_name.lower())).encode()).hexdigest()[:24].upper()
-        key_rows.setdefault(component_of(key), (row_id, full_key, column_name))
-        lines.append("\t".join([row_id, str(root)] + fields + [component_of(key)]))
+        key_rows.setdefault(component, (row_id, full_key, column_name))
+        lines.append("\t".join([row_id, str(root)] + fields + [component]))
     return "\r\n".join(lines) + "\r\n", key_rows
 
 
@@ -209,8 +234,17 @@ def wix_source(product, flavour, version, server_file, key_rows):
         folders = ('<Directory Id="%s"><Directory Id="%s" Name="%s">' % (base, INSTALL_FOLDER_ID, product.name),
                    "</Directory></Directory>")
     classes_root = "HKCU" if per_user else "HKCR"
-    if "ProgIdComponent" not in key_rows or "CategoryComponent" not in key_rows:
-        raise PackageError("the rows hold no ProgID or no category")
+    if not {"ProgIdComponent", "CategoryComponent", "TypeLibComponent"} <= key_rows.keys():
+        raise PackageError("the rows hold no ProgID, no category or no type library")
+    typelib_component = (f'<Component Id="TypeLibComponent" Guid="{product.typelib_component}">'
+                         f'{"" if per_user else "<CreateFolder/>"}{key_path_value(key_rows["TypeLibComponent"], classes_root)}'
+                         '</Component>')
+    if per_user:
+        help_folder = typelib_component
+    else:
+        # Common Files of the 32-bit view: the same folder in both packages.
+        help_folder = (f'<Directory Id="CommonFilesFolder"><Directory Id="{HELP_FOLDER_ID}" Name="{product.name}">'
+                       f'{typelib_component}</Directory></Directory>')
     scope_word = "per user" if per_user else "per machine, %s" % ("64-bit" if win64 else "32-bit")
     return f"""<?xml version="1.0" encoding="utf-8"?>
 <!-- Made by packaging/generate-package-source.py; the Registry table comes
@@ -230,15 +264,18 @@ def wix_source(product, flavour, version, server_file, key_rows):
           <Component Id="ProgIdComponent" Guid="{product.progid_component}">
             {key_path_value(key_rows["ProgIdComponent"], classes_root)}
           </Component>
-          <Component Id="CategoryComponent" Guid="{CATEGORY_COMPONENTS[flavour]}"{component_win64}>
+          <Component Id="CategoryComponent" Guid="{CATEGORY_COMPONENTS[flavour]}">
             {key_path_value(key_rows["CategoryComponent"], classes_root)}
           </Component>
+          {help_folder if per_user else ""}
       {folders[1]}
+      {"" if per_user else help_folder}
     </Directory>
     <Feature Id="Server" Level="1" Title="{product.name}">
       <ComponentRef Id="ServerComponent"/>
       <ComponentRef Id="ProgIdComponent"/>
       <ComponentRef Id="CategoryComponent"/>
+      <ComponentRef Id="TypeLibComponent"/>
     </Feature>
   </Product>
 </Wix>

@@ -35,6 +35,7 @@ def rows_of(identity):
         f"key\tCLSID\\{clsid}\\Implemented Categories\\{CATID}",
         f"value\tComponent Categories\\{CATID}\t409\tsz\tVarnel Instrument Discovery Control Localization Resources",
         f"value\t{progid}\\CLSID\t\tsz\t{clsid}",
+        f"value\tTypeLib\\{identity['libid']}\\1.0\\HELPDIR\t\tsz\t[INSTALLFOLDER]",
     ]) + "\n"
 
 
@@ -74,16 +75,18 @@ class PackageSources(unittest.TestCase):
         for flavour in FLAVOURS:
             of_flavour = [(identity, components(source)) for (_, f), (identity, source, _) in made.items() if f == flavour]
             self.assertEqual(len({parts["CategoryComponent"] for _, parts in of_flavour}), 1, f"{flavour}: one category component")
-            for name in ("ServerComponent", "ProgIdComponent"):
+            for name in ("ServerComponent", "ProgIdComponent", "TypeLibComponent"):
                 self.assertEqual(len({parts[name] for _, parts in of_flavour}), len(of_flavour), f"{flavour}: {name}")
         for (path, flavour), (identity, source, upgrade) in made.items():
             self.assertIn(f'Name="{identity["module"]}.dll"', source)
             self.assertIn(f'The {identity["languageName"]} language server', source)
             if identity["module"] == "VrlDiscoveryResES":
                 self.assertEqual(upgrade, SPANISH_UPGRADE_CODES[flavour])
+        # What both registry views share, both per-machine packages hold through one component.
         for path in map(str, self.identities):
-            machine = [components(made[(path, flavour)][1])["ProgIdComponent"] for flavour in ("x86", "x64")]
-            self.assertEqual(machine[0], machine[1], "one ProgID component for both views")
+            for name in ("ProgIdComponent", "TypeLibComponent", "CategoryComponent"):
+                machine = [components(made[(path, flavour)][1])[name] for flavour in ("x86", "x64")]
+                self.assertEqual(machine[0], machine[1], f"one {name} for both views")
 
 
 def main():

@@ -33,31 +33,10 @@ category_is_there && had_category=1
 check_found() {
   local name=$1; shift
   wine "$discover" --json --texts >"$work/$name.json" 2>"$work/$name.err" || fail "$name: vrl-discover exit code $?"
-  /usr/bin/python3 - "$work/$name.json" "$@" <<'PY' || fail "$name: the servers found are not those registered"
-import json, sys
-from pathlib import Path
-import polib
-
-listing = json.load(open(sys.argv[1], encoding="utf-8"))
-found = {server["clsid"]: server for server in listing["servers"]}
-expected = {}
-for pair in sys.argv[2:]:
-    dll, folder = pair.split("=", 1)
-    identity = json.loads((Path(folder) / "language.json").read_text(encoding="utf-8"))
-    expected[identity["clsid"]] = (dll, folder, identity)
-assert sorted(found) == sorted(expected), f"found {sorted(found)}, expected {sorted(expected)}"
-for clsid, (dll, folder, identity) in expected.items():
-    server = found[clsid]
-    assert "error" not in server, server
-    assert server["serverFile"].lower() == ("Z:" + dll.replace("/", "\\")).lower(), server["serverFile"]
-    assert (server["languageName"], server["primaryLanguageId"], server["subLanguageId"]) == (
-        identity["languageName"], identity["reportedPrimaryLanguage"], identity["reportedSubLanguage"]), server
-    texts = {text["id"]: text["text"] for text in server["texts"]}
-    own = {int(entry.msgctxt): entry.msgstr for entry in polib.pofile(str(Path(folder) / "texts.po"))}
-    own[1000] = identity["module"]
-    assert texts == own, f"{identity['module']}: texts differ: " + str({i: (texts.get(i), own.get(i)) for i in own if texts.get(i) != own.get(i)})
-print(f"{len(found)} found, each with its own texts")
-PY
+  local server pairs=()
+  for server in "$@"; do pairs+=("$(dll_of "$server")=${server#*=}"); done
+  /usr/bin/python3 "$VRL_SOURCE/tests/sidebyside/found_servers.py" "$work/$name.json" "${pairs[@]}" \
+    || fail "$name: the servers found are not those registered"
 }
 
 registered=()
