@@ -34,7 +34,8 @@ const EngineCase Cases[] = {
     {"number", nullptr, "HKCU { K { val N = d '12' } }", kReg, S_OK, "HKCU\\K\nHKCU\\K [N] D 12"},
     {"binary pairs, first digit high", nullptr, "HKCU { K { val N = b '0A1b' } }", kReg, S_OK,
      "HKCU\\K\nHKCU\\K [N] B 0a1b"},
-    {"binary, non-digits count as 0", nullptr, "HKCU { K { val N = b 'zF' } }", kReg, S_OK, "HKCU\\K\nHKCU\\K [N] B 0f"},
+    {"binary, non-digits count as 0", nullptr, "HKCU { K { val N = b 'zF' } }", kReg, S_OK,
+     "HKCU\\K\nHKCU\\K [N] B 0f"},
     {"empty binary", nullptr, "HKCU { K { val N = b '' } }", kReg, S_OK, "HKCU\\K\nHKCU\\K [N] B "},
     {"odd binary fails and rolls back", nullptr, "HKCU { K { val N = b 'ABC' } }", kReg, E_FAIL, ""},
     {"number that does not convert fails and rolls back", nullptr, "HKCU { K { val N = d 'x12' } L }", kReg,
@@ -60,7 +61,8 @@ const EngineCase Cases[] = {
     {"empty script", nullptr, "", kReg, S_OK, ""},
     {"blanks only", nullptr, " \r\n", kReg, DISP_E_EXCEPTION, ""},
     {"blanks after the last block", nullptr, "HKCU { A }\r\n\t ", kReg, S_OK, "HKCU\\A"},
-    {"two root blocks, the second fails", nullptr, "HKCU { A } HKCR { B { val V = b 'ABC' } }", kReg, E_FAIL, "HKCU\\A"},
+    {"two root blocks, the second fails", nullptr, "HKCU { A } HKCR { B { val V = b 'ABC' } }", kReg, E_FAIL,
+     "HKCU\\A"},
     {"two root blocks, the second has an unknown root", nullptr, "HKCU { A } HKXX { B }", kReg, DISP_E_EXCEPTION,
      "HKCU\\A"},
     {"every redirected root", nullptr,
@@ -107,8 +109,8 @@ const EngineCase Cases[] = {
      S_OK, ""},
     {"absent mode reaches into nested bodies", "HKCU { Present }", "HKCU { Missing { Present { val V = s 'x' } } }",
      kUnreg, S_OK, "HKCU\\Present"},
-    {"a value in a root body is removed", "HKCU { val V = s 'x' val W = s 'y' }", "HKCU { val V = s 'x' }", kUnreg, S_OK,
-     "HKCU [W] S y"},
+    {"a value in a root body is removed", "HKCU { val V = s 'x' val W = s 'y' }", "HKCU { val V = s 'x' }", kUnreg,
+     S_OK, "HKCU [W] S y"},
     {"an empty key with a block", "HKCU { A B }", "HKCU { A { X } B }", kUnreg, S_OK, ""},
 
     // Removal that keeps the top keys.
@@ -172,7 +174,8 @@ TEST(ApplyScript, NestingIsBoundedAndTooDeepAScriptRollsBack)
     EXPECT_EQ(HexCode(Apply(NestedScript(kMaxNestingDepth).c_str(), ScriptMode::Unregister)), HexCode(S_OK));
     EXPECT_EQ(area.Snapshot(), "");
 
-    EXPECT_EQ(HexCode(Apply(NestedScript(kMaxNestingDepth + 1).c_str(), ScriptMode::Register)), HexCode(DISP_E_EXCEPTION));
+    EXPECT_EQ(HexCode(Apply(NestedScript(kMaxNestingDepth + 1).c_str(), ScriptMode::Register)),
+              HexCode(DISP_E_EXCEPTION));
     EXPECT_EQ(area.Snapshot(), "");
 }
 

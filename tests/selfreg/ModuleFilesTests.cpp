@@ -53,7 +53,8 @@ TEST(ClassRegistration, AClassWithoutACategoryMapRegistersAndUnregisters)
 {
     constexpr CLSID kUnregisteredClass = {0x6b1e0f52, 0x93c4, 0x4d8a, {0xb2, 0x7e, 0x15, 0x0c, 0x4f, 0x9a, 0xd3, 0x61}};
     ClassEntry table[] = {
-        {&kUnregisteredClass, [](RegistryUpdate) { return S_OK; }, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {&kUnregisteredClass, [](RegistryUpdate) { return S_OK; }, nullptr, nullptr, nullptr, nullptr, nullptr,
+         nullptr},
         {},
     };
     ServerModule module = ModuleOf(GetModuleHandleW(nullptr));

@@ -105,8 +105,8 @@ HRESULT DrawTextSheet(const SheetRequest& request, const std::vector<SheetRow>& 
     const MemoryDc dc(CreateCompatibleDC(nullptr));
     if (!dc.Get())
         return E_FAIL;
-    const GdiObject<HFONT> font(CreateFontW(-MulDiv(request.pointSize, kDotsPerInch, kPointsPerInch), 0, 0, 0, FW_NORMAL,
-                                            FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    const GdiObject<HFONT> font(CreateFontW(-MulDiv(request.pointSize, kDotsPerInch, kPointsPerInch), 0, 0, 0,
+                                            FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                             request.fontFace));
     if (!font.Get())
@@ -145,7 +145,8 @@ HRESULT DrawTextSheet(const SheetRequest& request, const std::vector<SheetRow>& 
         result.overflows =
             result.translationWidth * kPercentBase > result.sourceWidth * (kPercentBase + request.overflowPercent);
         const int bottom = index + 1 < rows.size() ? layout.rowTops[index + 1] : layout.height - kMargin;
-        FillBox(dc.Get(), kMargin, top - kCellPadding / 2, layout.width - kMargin, top - kCellPadding / 2 + 1, kRuleColour);
+        FillBox(dc.Get(), kMargin, top - kCellPadding / 2, layout.width - kMargin, top - kCellPadding / 2 + 1,
+                kRuleColour);
         if (result.overflows)
             FillBox(dc.Get(), layout.translationColumn - kCellPadding / 2, top - kCellPadding / 2 + 1,
                     layout.width - kMargin, bottom - kCellPadding / 2, kOverflowPaper);
