@@ -28,6 +28,7 @@ work=$(mktemp -d "$PWD/side-by-side.XXXXXX") || exit 1
 lock_prefix
 
 source "$VRL_SOURCE/tests/test-outcome.sh"
+source "$VRL_SOURCE/tests/category-state.sh"
 
 # run NAME BITS PROGRAM ARG...: output in $work/NAME.out, CRs dropped.
 run() {
@@ -100,11 +101,13 @@ cleanup() {
   unregister 64 2>/dev/null
   sibling_library 32 unregister
   sibling_library 64 unregister
+  restore_category "$work"
   rm -rf "$work"
 }
 
 end_test_with "side by side"
 
+note_category
 sibling_library 32 register
 sibling_library 64 register
 

@@ -23,9 +23,8 @@ lock_prefix
 source "$VRL_SOURCE/tests/test-outcome.sh"
 dll_of() { windows_path "${1%%=*}"; }
 
-category_is_there() { wine reg query "HKCR\\Component Categories\\$catid" >/dev/null 2>&1; }
-had_category=
-category_is_there && had_category=1
+source "$VRL_SOURCE/tests/category-state.sh"
+note_category
 
 # vrl-discover --json --texts, checked against the servers registered now
 # (DLL=FOLDER pairs): each listed once, created, with its folder's language,
@@ -45,11 +44,7 @@ cleanup() {
   for server in "${registered[@]}"; do
     wine regsvr32 /s /u "$(dll_of "$server")" || fail "regsvr32 /u $(dll_of "$server") failed"
   done
-  if [ -z "$had_category" ]; then
-    printf 'Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_CLASSES_ROOT\\Component Categories\\%s]\r\n\r\n' "$catid" \
-      >"$work/remove.reg"
-    wine reg import "$(windows_path "$work/remove.reg")" >/dev/null 2>&1 || fail "category not removed"
-  fi
+  restore_category "$work"
   rm -rf "$work"
 }
 end_test_with "side by side"
