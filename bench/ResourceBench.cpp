@@ -14,7 +14,7 @@
 
 #include "bench/Comparison.h"
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/Ownership.h"
 #include "common/ResourceIds.h"
 #include "tests/support/ComApartment.h"

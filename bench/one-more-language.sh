@@ -36,7 +36,7 @@ cleanup() {
   for build in "${builds[@]}"; do
     cmake -DVRL_TEST_LANGUAGE_FOLDERS="${saved[$build]}" "$build" >/dev/null 2>&1
     # Its generated files, objects, libraries and server.
-    find "$build" -depth \( -name "$name" -o -name "*_$name.*" -o -name "*_${name}_objects.dir" \
+    find "$build" -depth \( -name "$name" -o -name "*_$name.*" -o -name "*_${name}_object.dir" \
       -o -name "${module:-$name}.*" \) -exec rm -rf {} + 2>/dev/null
   done
   rm -rf "$work"

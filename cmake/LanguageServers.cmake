@@ -1,9 +1,9 @@
 # The language servers that the build makes: one per language folder, from
 # the same sources. langkit describes the folders (identity, completeness,
 # collisions) at configure time; each layer then writes its per-language
-# files from templates, and vrl_add_layer_library() gives each language its
-# own library of a layer, compiling again only the sources that include the
-# server's identity.
+# files from templates. The code is compiled once for every language: the
+# one source compiled per language is the server's identity
+# (dll/LanguageIdentity.cpp.in).
 include_guard(GLOBAL)
 include(${PROJECT_SOURCE_DIR}/langkit/LangKit.cmake)
 
@@ -116,62 +116,4 @@ function(vrl_configure_language_file template language output)
     set(style NEWLINE_STYLE ${arg_NEWLINE_STYLE})
   endif()
   configure_file(${template} ${folder}/${output} @ONLY ${style})
-endfunction()
-
-# vrl_add_layer_library(<name> SOURCES <sources...> LANGUAGE_SOURCES <sources...>
-#                       [LINK <libraries...>] [COMPILE_OPTIONS <options...>])
-# A layer's static library for each server language, <name>_<language>, and
-# <name> standing for the source language's. LANGUAGE_SOURCES are the
-# sources that include the server's identity (ServerIdentity.h and the other
-# generated headers): they are compiled once per language, the others once
-# for all, without any identity in reach. Each library holds its objects in
-# the order of SOURCES, as a single library of them would, so that the
-# linker lays out every server alike. A LINK item that is itself a layer
-# library is linked in the same language.
-function(vrl_add_layer_library name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LANGUAGE_SOURCES;LINK;COMPILE_OPTIONS")
-  set(shared_sources ${arg_SOURCES})
-  list(REMOVE_ITEM shared_sources ${arg_LANGUAGE_SOURCES})
-  set(shared_link)
-  foreach(library IN LISTS arg_LINK)
-    if(TARGET ${library}_shared_objects)
-      list(APPEND shared_link ${library}_shared_objects)
-    else()
-      list(APPEND shared_link ${library})
-    endif()
-  endforeach()
-  add_library(${name}_shared_objects OBJECT ${shared_sources})
-  target_link_libraries(${name}_shared_objects PUBLIC ${shared_link})
-  target_compile_options(${name}_shared_objects PRIVATE ${arg_COMPILE_OPTIONS})
-
-  foreach(language IN LISTS VRL_SERVER_LANGUAGES)
-    set(language_link)
-    foreach(library IN LISTS arg_LINK)
-      if(TARGET ${library}_${language})
-        list(APPEND language_link ${library}_${language})
-      else()
-        list(APPEND language_link ${library})
-      endif()
-    endforeach()
-    list(APPEND language_link vrl_identity_${language})
-    add_library(${name}_${language}_objects OBJECT ${arg_LANGUAGE_SOURCES})
-    target_link_libraries(${name}_${language}_objects PUBLIC ${language_link})
-    target_compile_options(${name}_${language}_objects PRIVATE ${arg_COMPILE_OPTIONS})
-
-    set(members)
-    foreach(source IN LISTS arg_SOURCES)
-      if(NOT source MATCHES "\\.cpp$")
-        continue()
-      endif()
-      set(objects ${name}_shared_objects)
-      if(source IN_LIST arg_LANGUAGE_SOURCES)
-        set(objects ${name}_${language}_objects)
-      endif()
-      string(REPLACE "." "\\." pattern "/${source}")
-      list(APPEND members "$<FILTER:$<TARGET_OBJECTS:${objects}>,INCLUDE,${pattern}\\.obj$>")
-    endforeach()
-    add_library(${name}_${language} STATIC ${members})
-    target_link_libraries(${name}_${language} PUBLIC ${language_link})
-  endforeach()
-  add_library(${name} ALIAS ${name}_${VRL_SOURCE_LANGUAGE})
 endfunction()

@@ -1,6 +1,6 @@
 #pragma once
 // The identifiers that every language server shares (its own class and type
-// library are in the generated ServerIdentity.h), and GUID comparison as the
+// library are in ServerIdentity.h), and GUID comparison as the
 // server makes it.
 
 #include <windows.h>

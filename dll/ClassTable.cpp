@@ -1,7 +1,7 @@
 #include "dll/ClassTable.h"
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "dll/ResourceClassRegistry.h"
 #include "dll/ResourceObjectForms.h"
 #include "server/ClassFactory.h"

@@ -1,11 +1,11 @@
 #include "registration/DirectCategoryRows.h"
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
 #include "common/LocalizationCategory.h"
 #include "registration/GuidKeyPath.h"
 #include "registration/OwnedKey.h"
 #include "registration/RegistryLimits.h"
+#include "registration/RegistryTree.h"
 #include "registration/ServerRegistration.h"
 #include "registration/Win32Result.h"
 
@@ -33,16 +33,24 @@ bool EnrolmentPathOf(wchar_t (&path)[kWideKeyPathCapacity], REFCLSID clsid)
         GuidKeyPath(path, categories, LocalizationCategory::kCatid, L"");
 }
 
-// This server's enrolment, kept apart from EnrolmentPathOf so that the
-// server's own code compiles as it always has (its bytes are tested).
-bool EnrolmentPath(wchar_t (&path)[kWideKeyPathCapacity])
-{
-    wchar_t categories[kWideKeyPathCapacity];
-    return GuidKeyPath(categories, kClassesKeyName, CLSID_LanguageServer, kImplementedCategoriesPath) &&
-        GuidKeyPath(path, categories, LocalizationCategory::kCatid, L"");
-}
-
 }  // namespace
+
+void RemoveEmptyImplementedCategories(REFCLSID clsid)
+{
+    wchar_t path[kWideKeyPathCapacity];
+    if (!GuidKeyPath(path, kClassesKeyName, clsid, L""))
+        return;
+    OwnedKey classKey;
+    if (classKey.OpenInto(HKEY_CLASSES_ROOT, path, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        return;
+    OwnedKey categories;
+    if (categories.OpenInto(classKey.Get(), kImplementedCategoriesKeyName, KEY_READ) != ERROR_SUCCESS)
+        return;
+    const bool empty = KeyIsEmpty(categories.Get());
+    categories.Close();
+    if (empty)
+        RegDeleteKeyW(classKey.Get(), kImplementedCategoriesKeyName);
+}
 
 HRESULT WriteCategoryDirectly()
 {
@@ -58,16 +66,7 @@ HRESULT WriteCategoryDirectly()
                                           reinterpret_cast<const BYTE*>(LocalizationCategory::kDescription), bytes));
 }
 
-HRESULT WriteEnrolmentDirectly()
-{
-    wchar_t path[kWideKeyPathCapacity];
-    if (!EnrolmentPath(path))
-        return E_UNEXPECTED;
-    OwnedKey enrolment;
-    return CreateClassesKey(path, enrolment);
-}
-
-HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid)
+HRESULT WriteEnrolmentDirectly(REFCLSID clsid)
 {
     wchar_t path[kWideKeyPathCapacity];
     if (!EnrolmentPathOf(path, clsid))
@@ -76,12 +75,12 @@ HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid)
     return CreateClassesKey(path, enrolment);
 }
 
-HRESULT RemoveEnrolmentDirectly()
+HRESULT RemoveEnrolmentDirectly(REFCLSID clsid)
 {
     wchar_t path[kWideKeyPathCapacity];
-    if (!EnrolmentPath(path))
+    if (!EnrolmentPathOf(path, clsid))
         return E_UNEXPECTED;
     const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, path);
-    RemoveEmptyImplementedCategories(CLSID_LanguageServer);
+    RemoveEmptyImplementedCategories(clsid);
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32Status(status);
 }

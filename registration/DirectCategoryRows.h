@@ -7,11 +7,14 @@
 
 // "Component Categories\{catid}" with the description.
 HRESULT WriteCategoryDirectly();
-// "CLSID\{clsid}\Implemented Categories\{catid}".
-HRESULT WriteEnrolmentDirectly();
-// The same for another server's class (the tools record the rows of any
-// language server file).
-HRESULT WriteEnrolmentOfClassDirectly(REFCLSID clsid);
+// "CLSID\{clsid}\Implemented Categories\{catid}", for the server's own class
+// or, when the tools record the rows of a language server file, for that
+// file's class.
+HRESULT WriteEnrolmentDirectly(REFCLSID clsid);
 // Takes the enrolment away again, and the "Implemented Categories" key when
 // it is left empty; a missing enrolment is a success.
-HRESULT RemoveEnrolmentDirectly();
+HRESULT RemoveEnrolmentDirectly(REFCLSID clsid);
+
+// The categories manager leaves an empty "Implemented Categories" key behind
+// when the last enrolment goes; the class key can only be removed without it.
+void RemoveEmptyImplementedCategories(REFCLSID clsid);

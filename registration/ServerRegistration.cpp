@@ -4,14 +4,14 @@
 
 #include "registration/ComponentCategories.h"
 #include "registration/DefaultValueText.h"
+#include "registration/DirectCategoryRows.h"
 #include "registration/GuidKeyPath.h"
 #include "common/LocalizationCategory.h"
 #include "registration/OwnedKey.h"
 #include "registration/RegistrationSequence.h"
-#include "registration/RegistryTree.h"
 #include "registration/TypeLibRegistration.h"
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "server/ServerModule.h"
 
 namespace {
@@ -41,15 +41,6 @@ bool HasOtherRegistryView()
         return true;
     BOOL emulated = FALSE;
     return IsWow64Process(GetCurrentProcess(), &emulated) && emulated;
-}
-
-// Opens the class key, or the subkey that `subkeyPath` names below it.
-LONG OpenClassKey(OwnedKey& key, REFCLSID clsid, const wchar_t* subkeyPath, REGSAM rights)
-{
-    wchar_t path[kWideKeyPathCapacity];
-    if (!GuidKeyPath(path, kClassesKeyName, clsid, subkeyPath))
-        return ERROR_BAD_PATHNAME;
-    return key.OpenInto(HKEY_CLASSES_ROOT, path, rights);
 }
 
 // The hive whose classes a registration in `scope` writes.
@@ -102,20 +93,6 @@ private:
 };
 
 }  // namespace
-
-void RemoveEmptyImplementedCategories(REFCLSID clsid)
-{
-    OwnedKey classKey;
-    if (OpenClassKey(classKey, clsid, L"", KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
-        return;
-    OwnedKey categories;
-    if (categories.OpenInto(classKey.Get(), kImplementedCategoriesKeyName, KEY_READ) != ERROR_SUCCESS)
-        return;
-    const bool empty = KeyIsEmpty(categories.Get());
-    categories.Close();
-    if (empty)
-        RegDeleteKeyW(classKey.Get(), kImplementedCategoriesKeyName);
-}
 
 HRESULT ModuleRegisterClasses(const ServerModule& module)
 {

@@ -21,10 +21,6 @@ HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLi
 inline constexpr wchar_t kClassesKeyName[] = L"CLSID\\";
 inline constexpr wchar_t kImplementedCategoriesKeyName[] = L"Implemented Categories";
 
-// The categories manager leaves an empty "Implemented Categories" key behind
-// when the last enrolment goes; the class key can only be removed without it.
-void RemoveEmptyImplementedCategories(REFCLSID clsid);
-
 // The bodies of DllRegisterServer and DllUnregisterServer.
 HRESULT RegisterServer(const ServerModule& module);
 HRESULT UnregisterServer(const ServerModule& module);

@@ -2,6 +2,7 @@
 
 #include <olectl.h>
 
+#include "common/ServerIdentity.h"
 #include "registration/ClassesRootRedirect.h"
 #include "registration/DirectCategoryRows.h"
 #include "registration/RegistrationSequence.h"
@@ -23,7 +24,7 @@ public:
     HRESULT WriteClasses() const { return ModuleRegisterClasses(module_); }
     HRESULT WriteTypeLib() const { return ModuleRegisterTypeLib(module_, RegistrationScope::User); }
     HRESULT WriteCategory() const { return WriteCategoryDirectly(); }
-    HRESULT WriteEnrolment() const { return WriteEnrolmentDirectly(); }
+    HRESULT WriteEnrolment() const { return WriteEnrolmentDirectly(CLSID_LanguageServer); }
 
 private:
     const ServerModule& module_;
@@ -56,7 +57,7 @@ HRESULT UnregisterForUser(const ServerModule& module)
     const HRESULT redirected = redirect.Status();
     if (FAILED(redirected))
         return redirected;
-    const HRESULT enrolment = RemoveEnrolmentDirectly();
+    const HRESULT enrolment = RemoveEnrolmentDirectly(CLSID_LanguageServer);
     HRESULT hr = ModuleUnregisterServer(module, false, RegistrationScope::User);
     const HRESULT library = ModuleUnregisterTypeLib(module, RegistrationScope::User);
     if (SUCCEEDED(hr))

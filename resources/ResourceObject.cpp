@@ -1,7 +1,7 @@
 #include "resources/ResourceObject.h"
 
 #include "common/ResourceIds.h"
-#include "LocaleConstants.h"
+#include "resources/LocaleConstants.h"
 #include "server/ServerModule.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "resources/dispatch/TypeInfoHolder.h"
 
 #include "common/ServerTypeLibrary.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "resources/dispatch/InterfaceTypeInfoLookup.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/ServerTypeLibrary.h"
 #include "common/Ownership.h"
 #include "vrllocale.h"

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "tests/support/SourceTreeFile.h"
 #include "vrllocale.h"
 

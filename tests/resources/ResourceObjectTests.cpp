@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/support/ServerDll.h"
 #include "vrllocale.h"

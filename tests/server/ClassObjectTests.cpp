@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/support/FakeOuter.h"
 #include "tests/support/ServerDll.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "tests/support/ComApartment.h"

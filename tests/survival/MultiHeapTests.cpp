@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/survival/FreshServer.h"
 #include "vrllocale.h"

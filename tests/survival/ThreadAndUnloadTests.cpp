@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/Ownership.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "tests/support/FakeOuter.h"

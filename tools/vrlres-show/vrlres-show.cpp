@@ -13,7 +13,7 @@
 #include <string>
 
 #include "common/Guids.h"
-#include "ServerIdentity.h"
+#include "common/ServerIdentity.h"
 #include "common/Ownership.h"
 #include "common/ResourceIds.h"
 #include "tools/console/ConsoleText.h"

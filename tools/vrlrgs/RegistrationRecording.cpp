@@ -69,7 +69,7 @@ public:
                                const_cast<OLECHAR*>(targets_.helpDirectory));
     }
     HRESULT WriteCategory() const { return WriteCategoryDirectly(); }
-    HRESULT WriteEnrolment() const { return WriteEnrolmentOfClassDirectly(serverClass_); }
+    HRESULT WriteEnrolment() const { return WriteEnrolmentDirectly(serverClass_); }
 
 private:
     const RecordingTargets& targets_;
