@@ -94,10 +94,11 @@ HRESULT GetDispatchSide(ITypeInfo* typeInfo, ITypeInfo** dispatchSide)
     return typeInfo->GetRefTypeInfo(reference, dispatchSide);
 }
 
-HRESULT WriteServerTypeLib(const ServerTypeLibNames& names, ITypeInfo* localeResources, const wchar_t* outputPath)
+HRESULT WriteServerTypeLib(const ServerTypeLibNames& names, SYSKIND systemKind, ITypeInfo* localeResources,
+                           const wchar_t* outputPath)
 {
     ComRef<ICreateTypeLib2> library;
-    HRESULT hr = CreateTypeLib2(ServerTypeLibrary::kSystemKind, outputPath, library.Put());
+    HRESULT hr = CreateTypeLib2(systemKind, outputPath, library.Put());
     if (FAILED(hr))
         return hr;
     hr = DescribeLibrary(names, library.Get());

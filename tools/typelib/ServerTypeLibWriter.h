@@ -18,8 +18,11 @@ struct ServerTypeLibNames {
 
 // localeResources: ILocaleResources as loaded from the imported library (the
 // library must have been loaded from its plain file name so that the import
-// is recorded by that name). outputPath: the .tlb file to create.
-HRESULT WriteServerTypeLib(const ServerTypeLibNames& names, ITypeInfo* localeResources, const wchar_t* outputPath);
+// is recorded by that name). systemKind: the bitness of the module that the
+// library describes, whatever the bitness of the process that writes it.
+// outputPath: the .tlb file to create.
+HRESULT WriteServerTypeLib(const ServerTypeLibNames& names, SYSKIND systemKind, ITypeInfo* localeResources,
+                           const wchar_t* outputPath);
 
 // The dispatch side of a dual interface: the side a class lists as its
 // interface. Hands back the given type info (with a new reference) when it is

@@ -1,5 +1,6 @@
-// vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb MODULE LIBRARY-NAME {LIBID} CLASS-NAME {CLSID}
-// Builds a language server's type library. IMPORTED.tlb is the sibling
+// vrl_typelib_builder win32|win64 IMPORTED.tlb OUTPUT.tlb MODULE LIBRARY-NAME {LIBID} CLASS-NAME {CLSID}
+// Builds a language server's type library for a 32-bit (win32) or 64-bit
+// (win64) server; either builder writes either. IMPORTED.tlb is the sibling
 // library that defines ILocaleResources; give it by plain file name from the
 // folder that holds it, since the import is recorded by the name it was
 // loaded from. The other arguments are the language server's identity.
@@ -18,7 +19,20 @@
 
 namespace {
 
-enum Argument { ImportedPath = 1, OutputPath, ModuleName, LibraryName, LibraryId, ClassName, ClassId, ArgumentCount };
+enum Argument {
+    SystemKind = 1,
+    ImportedPath,
+    OutputPath,
+    ModuleName,
+    LibraryName,
+    LibraryId,
+    ClassName,
+    ClassId,
+    ArgumentCount
+};
+
+constexpr char kUsage[] =
+    "usage: vrl_typelib_builder win32|win64 IMPORTED.tlb OUTPUT.tlb MODULE LIBRARY-NAME {LIBID} CLASS-NAME {CLSID}\n";
 
 int Fail(const char* step, HRESULT hr)
 {
@@ -26,7 +40,18 @@ int Fail(const char* step, HRESULT hr)
     return kExitFailure;
 }
 
-int Build(const ServerTypeLibNames& names, const wchar_t* importedPath, const wchar_t* outputPath)
+bool ReadSystemKind(const wchar_t* text, SYSKIND* kind)
+{
+    if (std::wstring(text) == L"win32")
+        *kind = SYS_WIN32;
+    else if (std::wstring(text) == L"win64")
+        *kind = SYS_WIN64;
+    else
+        return false;
+    return true;
+}
+
+int Build(const ServerTypeLibNames& names, SYSKIND kind, const wchar_t* importedPath, const wchar_t* outputPath)
 {
     ComRef<ITypeLib> imported;
     HRESULT hr = LoadTypeLibEx(importedPath, REGKIND_NONE, imported.Put());
@@ -40,7 +65,7 @@ int Build(const ServerTypeLibNames& names, const wchar_t* importedPath, const wc
     hr = GetDispatchSide(localeResources.Get(), dispatchSide.Put());
     if (FAILED(hr))
         return Fail("finding the dispatch side of ILocaleResources", hr);
-    hr = WriteServerTypeLib(names, dispatchSide.Get(), outputPath);
+    hr = WriteServerTypeLib(names, kind, dispatchSide.Get(), outputPath);
     if (FAILED(hr))
         return Fail("writing the library", hr);
     return kExitSuccess;
@@ -50,10 +75,9 @@ int Build(const ServerTypeLibNames& names, const wchar_t* importedPath, const wc
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != ArgumentCount) {
-        std::fprintf(
-            stderr,
-            "usage: vrl_typelib_builder IMPORTED.tlb OUTPUT.tlb MODULE LIBRARY-NAME {LIBID} CLASS-NAME {CLSID}\n");
+    SYSKIND kind = SYS_WIN32;
+    if (argc != ArgumentCount || !ReadSystemKind(argv[SystemKind], &kind)) {
+        std::fputs(kUsage, stderr);
         return kExitUsage;
     }
     // "VrlDiscoveryResES 1.0 Type Library", "VrlDiscoverySpanishResources Class"
@@ -69,7 +93,7 @@ int wmain(int argc, wchar_t** argv)
     }
     if (FAILED(CoInitialize(nullptr)))
         return Fail("CoInitialize", E_FAIL);
-    int result = Build(names, argv[ImportedPath], argv[OutputPath]);
+    int result = Build(names, kind, argv[ImportedPath], argv[OutputPath]);
     CoUninitialize();
     return result;
 }
