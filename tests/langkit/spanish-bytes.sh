@@ -36,6 +36,10 @@ cleanup() {
 trap cleanup EXIT
 mkdir "$work/reference"
 git -C "$source_tree" archive "$reference_commit" | tar -x -C "$work/reference"
+# The reference's code and build as they were, but today's Wine stand-ins:
+# only they speak to today's test guest and host Wine.
+rm -rf "$work/reference/scripts"
+cp -a "$source_tree/scripts" "$work/reference/scripts"
 /usr/bin/python3 - "$work/reference/resources/VrlDiscoveryResES.rc" <<'PY'
 import sys
 from pathlib import Path
