@@ -40,11 +40,11 @@ int Fail(const char* step, HRESULT hr)
     return kExitFailure;
 }
 
-bool ReadSystemKind(const wchar_t* text, SYSKIND* kind)
+bool ReadSystemKind(const std::wstring& word, SYSKIND* kind)
 {
-    if (std::wstring(text) == L"win32")
+    if (word == L"win32")
         *kind = SYS_WIN32;
-    else if (std::wstring(text) == L"win64")
+    else if (word == L"win64")
         *kind = SYS_WIN64;
     else
         return false;
