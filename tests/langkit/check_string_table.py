@@ -3,11 +3,7 @@
 text of texts.po (the msgstr) under its string id, the module name under
 id 1000, nothing else, all stored under the folder's resource language.
 
-With --reference OTHER.dll, also checks that every other resource of the DLL
-is byte for byte OTHER's and lists the texts that differ (for comparing a
-build with one of an earlier commit at the same SOURCE_DATE_EPOCH).
-
-Usage: check_string_table.py DLL LANGUAGE-FOLDER [--reference OTHER.dll]"""
+Usage: check_string_table.py DLL LANGUAGE-FOLDER"""
 
 import argparse
 import json
@@ -46,7 +42,6 @@ def string_table(found):
 class StringTable(unittest.TestCase):
     dll = None
     folder = None
-    reference = None
 
     def setUp(self):
         self.found = resources(self.dll)
@@ -61,27 +56,13 @@ class StringTable(unittest.TestCase):
         languages = {language for (kind, _, language) in self.found if kind == str(RT_STRING)}
         self.assertEqual(languages, {int(self.identity["resourceLanguage"], 16)})
 
-    def test_other_resources_are_the_reference_builds(self):
-        if self.reference is None:
-            self.skipTest("no reference build given")
-        theirs = resources(self.reference)
-        self.assertEqual(sorted(self.found), sorted(theirs))
-        others = [key for key in self.found if key[0] != str(RT_STRING)]
-        self.assertTrue(others)
-        for key in others:
-            self.assertEqual(self.found[key][0], theirs[key][0], f"resource {key}")
-        ours, before = string_table(self.found), string_table(theirs)
-        changed = {text_id: (before.get(text_id), ours.get(text_id)) for text_id in ours.keys() | before.keys() if ours.get(text_id) != before.get(text_id)}
-        print(f"texts that differ from the reference: {changed}", file=sys.stderr)
-
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("dll", type=Path)
     parser.add_argument("folder", type=Path)
-    parser.add_argument("--reference", type=Path)
     arguments = parser.parse_args()
-    StringTable.dll, StringTable.folder, StringTable.reference = arguments.dll, arguments.folder, arguments.reference
+    StringTable.dll, StringTable.folder = arguments.dll, arguments.folder
     result = unittest.TextTestRunner(verbosity=2).run(unittest.defaultTestLoader.loadTestsFromTestCase(StringTable))
     return 0 if result.wasSuccessful() else 1
 
