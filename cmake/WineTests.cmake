@@ -1,41 +1,35 @@
 # Tests run in Wine: this host's own, or the guest machine's of
-# scripts/winevm. The lane's Wine is a CTest fixture: made ready before the
-# first test that needs it, ended after the last. Windows executables get the
-# emulator from the toolchain; scripts reach Wine through VRL_WINE, a stand-in
-# for `wine`.
-
-# Where the guest runs the programs, a developer may point every build folder
-# at one running guest by setting VRL_WINEVM_STATE when configuring; by
-# default each build folder has its own.
-if(DEFINED ENV{VRL_WINEVM_STATE})
-  set(VRL_WINEVM_STATE $ENV{VRL_WINEVM_STATE})
-else()
-  set(VRL_WINEVM_STATE ${CMAKE_BINARY_DIR}/winevm)
-endif()
-set(VRL_TEST_ENVIRONMENT
-  "VRL_WINEVM_STATE=${VRL_WINEVM_STATE}"
-  "VRL_BIN=${CMAKE_BINARY_DIR}/bin"
-  "VRL_SOURCE=${PROJECT_SOURCE_DIR}"
-  "VRL_BITS=${VRL_BITS}")
+# scripts/winevm, as the runner (scripts/runner) chooses. The lane's Wine is a
+# CTest fixture: made ready before the first test that needs it, ended after
+# the last. Windows executables get the emulator from the toolchain; scripts
+# reach Wine through VRL_WINE.
 
 # Each bitness runs in its own lane: this host's own Wine, in a prefix made
-# anew for each test run in the build folder, or the guest where the host
-# cannot run that bitness (scripts/wine-lane). The lane's server lasts from
-# one test to the next, and goes two minutes after the last one at the
-# latest, also when the run is interrupted.
-set(VRL_WINE_HOME ${CMAKE_BINARY_DIR}/wine${VRL_BITS})
-set(VRL_WINE ${PROJECT_SOURCE_DIR}/scripts/wine${VRL_BITS})
-list(APPEND VRL_TEST_ENVIRONMENT
-  "VRL_WINE=${VRL_WINE}" "VRL_WINE${VRL_BITS}_HOME=${VRL_WINE_HOME}" "VRL_WINE_LINGER=120")
-set(lane_arguments --home=${VRL_WINE_HOME} --state=${VRL_WINEVM_STATE}
-  --share=${PROJECT_SOURCE_DIR} --share=${CMAKE_BINARY_DIR})
-set(lane_start ${VRL_WINE} ${lane_arguments} --fresh)
-set(lane_stop ${VRL_WINE} ${lane_arguments} --end)
+# anew for each test run in the build folder, or the guest (state in
+# build/winevm) where the host cannot run that bitness; the runner
+# (scripts/runner) chooses. The tests reach it through VRL_WINE, a stand-in
+# for `wine` written here with the lane's folders, so that no test names them.
+# The lane's server lasts from one test to the next, and goes two minutes
+# after the last one at the latest, also when the run is interrupted.
+set(VRL_WINE ${CMAKE_BINARY_DIR}/wine)
+file(CONFIGURE OUTPUT ${VRL_WINE} @ONLY CONTENT [[#!/bin/sh
+# The Windows programs of this build folder's tests, through the runner.
+exec "@PROJECT_SOURCE_DIR@/scripts/wine@VRL_BITS@" "--home=@CMAKE_BINARY_DIR@/wine@VRL_BITS@" \
+  "--state=@CMAKE_BINARY_DIR@/winevm" "--share=@PROJECT_SOURCE_DIR@" "--share=@CMAKE_BINARY_DIR@" "$@"
+]])
+file(CHMOD ${VRL_WINE} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(VRL_TEST_ENVIRONMENT
+  "VRL_WINE=${VRL_WINE}"
+  "VRL_BIN=${CMAKE_BINARY_DIR}/bin"
+  "VRL_SOURCE=${PROJECT_SOURCE_DIR}"
+  "VRL_BITS=${VRL_BITS}"
+  "VRL_WINE_LINGER=120"
+  "VRL_SHARED_PREFIX_LOCK=${CMAKE_BINARY_DIR}/shared-prefix.lock")
 
 # The Wine of the lane is a CTest fixture: made ready before the first test
 # that needs it, ended after the last.
-add_test(NAME winevm.start COMMAND ${lane_start})
-add_test(NAME winevm.stop COMMAND ${lane_stop})
+add_test(NAME winevm.start COMMAND ${VRL_WINE} --fresh)
+add_test(NAME winevm.stop COMMAND ${VRL_WINE} --end)
 set_tests_properties(winevm.start winevm.stop PROPERTIES ENVIRONMENT "${VRL_TEST_ENVIRONMENT}")
 set_tests_properties(winevm.start PROPERTIES FIXTURES_SETUP winevm TIMEOUT 900 LABELS "bench;fixture")
 set_tests_properties(winevm.stop PROPERTIES FIXTURES_CLEANUP winevm LABELS "bench;fixture")

@@ -2,7 +2,7 @@
 # runs in this host's own 32-bit Wine where the host runs 32-bit code, with a
 # throwaway prefix in the build folder, and elsewhere in Wine inside a small
 # guest machine (scripts/winevm), booted on first use, with which the source
-# and build folders are shared (scripts/wine32 chooses; scripts/host32 asks).
+# and build folders are shared (the runner, scripts/runner, chooses).
 set(VRL_TARGET i686)
 include(${CMAKE_CURRENT_LIST_DIR}/MinGWToolchain.cmake)
 

@@ -80,6 +80,11 @@ class Work:
         self.path = Path(tempfile.mkdtemp(prefix=prefix + ".", dir=os.getcwd()))
 
     def remove(self):
+        """Ends the Wine of any home in the folder (scripts/package records
+        in one), then removes the folder."""
+        for home in {lock.parent for lock in self.path.rglob("users.lock")}:
+            subprocess.run([str(SOURCE / "scripts" / "wine64"), f"--home={home}", "--end"],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(self.path, ignore_errors=True)
 
     def text(self, name, encoding="cp1252"):
@@ -99,9 +104,7 @@ class Work:
 def lock_prefix():
     """Waits until no other test changes the guest's Wine prefix, and holds
     the lock until the process ends."""
-    state = Path(os.environ["VRL_WINEVM_STATE"])
-    state.mkdir(parents=True, exist_ok=True)
-    lock = open(state / "prefix.lock", "w")
+    lock = open(os.environ["VRL_SHARED_PREFIX_LOCK"], "w")
     fcntl.flock(lock, fcntl.LOCK_EX)
     return lock
 

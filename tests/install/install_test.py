@@ -87,12 +87,11 @@ def main(build32, build64, next_build, next_version, *languages):
 
     work = Work("install")
     # scripts/package records in a 64-bit Wine prefix of this test's own.
-    wine64 = {"VRL_WINE64_HOME": str(work.path / "wine64")}
+    wine64 = ["--wine-home", str(work.path / "wine64")]
     lock = lock_prefix()
-    dist = make_packages(work.path / "dist", build32, build64, *sum((["--language", name] for name in folders), []),
-                         environment=wine64)
+    dist = make_packages(work.path / "dist", build32, build64, *wine64, *sum((["--language", name] for name in folders), []))
     next_dist = make_packages(work.path / "next", next_build, build64, "--language", "es",
-                              environment=dict(wine64, VRL_VERSION=next_version))
+                              *wine64, environment={"VRL_VERSION": next_version})
     if not dist or not next_dist:
         failures.fail("scripts/package")
         work.remove()

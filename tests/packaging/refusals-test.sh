@@ -19,11 +19,11 @@ set -uo pipefail
 build32=$1 build64=$2
 
 work=$(mktemp -d "$PWD/refusals.XXXXXX") || exit 1
-export VRL_WINE64_HOME=$work/wine64
+wine64_home=$work/wine64
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 finish() {
-  "$VRL_SOURCE/scripts/wine64" --end
+  "$VRL_SOURCE/scripts/wine64" --home="$wine64_home" --end
   [ "$failures" -eq 0 ] && { rm -rf "$work"; echo "refusals: PASS"; }
   exit "$failures"
 }
@@ -35,7 +35,7 @@ trap 'fail "interrupted"; exit' INT TERM
 package() {
   local out=$1
   shift
-  "$VRL_SOURCE/scripts/package" --no-build --build32 "$build32" --build64 "$build64" --out "$out" "$@" \
+  "$VRL_SOURCE/scripts/package" --no-build --wine-home "$wine64_home" --build32 "$build32" --build64 "$build64" --out "$out" "$@" \
     >"$work/package.log" 2>&1
 }
 
@@ -68,7 +68,7 @@ for version in 2.0.218.1 256.0.0.0 2.256.0.0 2.0.65536.0; do
 done
 # The limits pass the check, and the run goes on until it misses the build
 # folders that this version would have.
-VRL_VERSION=255.255.65535.0 "$VRL_SOURCE/scripts/package" --no-build --build32 "$work/none" \
+VRL_VERSION=255.255.65535.0 "$VRL_SOURCE/scripts/package" --no-build --wine-home "$wine64_home" --build32 "$work/none" \
   --build64 "$work/none" --out "$work/version" >"$work/package.log" 2>&1
 grep -q "^package: VRL_VERSION" "$work/package.log" && fail "VRL_VERSION=255.255.65535.0 was refused"
 grep -qF "package: $work/none makes no language server; build it first" "$work/package.log" \

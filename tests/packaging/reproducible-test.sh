@@ -23,13 +23,13 @@ readonly max_language_bytes=$((256 * 1024))
 readonly server=VrlDiscoveryResES.dll
 
 work=$(mktemp -d "$PWD/reproducible.XXXXXX") || exit 1
-export VRL_WINE64_HOME=$work/wine64
+wine64_home=$work/wine64
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 rebuilding=
 finish() {
   [ -n "$rebuilding" ] && wait "$rebuilding"
-  "$VRL_SOURCE/scripts/wine64" --end
+  "$VRL_SOURCE/scripts/wine64" --home="$wine64_home" --end
   [ "$failures" -eq 0 ] && { rm -rf "$work"; echo "reproducible: PASS"; }
   exit "$failures"
 }
@@ -67,7 +67,7 @@ rebuilding=$!
 
 # package FROM-DIR OUT: scripts/package run from FROM-DIR.
 package() {
-  (cd "$1" && "$VRL_SOURCE/scripts/package" --no-build --build32 "$build32" --build64 "$build64" --out "$2") \
+  (cd "$1" && "$VRL_SOURCE/scripts/package" --no-build --wine-home "$wine64_home" --build32 "$build32" --build64 "$build64" --out "$2") \
     >"$work/package.log" 2>&1 || fail "scripts/package from $1 failed: $(cat "$work/package.log")"
 }
 mkdir -p "$work/elsewhere" "$work/with blank ñ"

@@ -42,13 +42,12 @@ readonly said_certificate="Failed to extract PKCS#12 data"
 readonly said_timestamp="Authenticode timestamping failed"
 
 work=$(mktemp -d "$PWD/signing.XXXXXX") || exit 1
-export VRL_WINE64_HOME=$work/wine64
-wine() { "$VRL_SOURCE/scripts/wine64" -- "$@"; }
+wine64_home=$work/wine64
+wine() { "$VRL_SOURCE/scripts/wine64" --home="$wine64_home" -- "$@"; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 finish() {
-  [ -f "$work/guest/qemu.pid" ] && kill "$(cat "$work/guest/qemu.pid")" 2>/dev/null
-  "$VRL_SOURCE/scripts/wine64" --end
+  "$VRL_SOURCE/scripts/wine64" --home="$wine64_home" --end
   [ "$failures" -eq 0 ] && { rm -rf "$work"; echo "signing: PASS"; }
   exit "$failures"
 }
@@ -89,21 +88,10 @@ exec "$real_osslsigncode" "\$@"
 SHIM
 chmod +x "$work/shim/osslsigncode"
 
-# A guest that another run is still booting, played by a stand-in process:
-# scripts/package --no-build starts no guest, so it must stop none either.
-guest=$work/guest
-mkdir -p "$guest/jobs"
-sleep 600 >/dev/null 2>&1 &
-echo $! >"$guest/qemu.pid"
-check_guest_left_alone() {
-  { [ ! -e "$guest/jobs/stop" ] && kill -0 "$(cat "$guest/qemu.pid")" 2>/dev/null; } \
-    || fail "scripts/package --no-build stopped a guest that it did not start"
-}
-
 # package PASSWORD CERTIFICATE OUT [ARG...]: scripts/package --sign; output
 # in $work/package.log.
 package() {
-  VRL_WINEVM_STATE=$guest VRL_SIGN_PASSWORD=$1 PATH="$work/shim:$PATH" "$VRL_SOURCE/scripts/package" --no-build \
+  VRL_SIGN_PASSWORD=$1 PATH="$work/shim:$PATH" "$VRL_SOURCE/scripts/package" --no-build --wine-home "$wine64_home" \
     --build32 "$build32" --build64 "$build64" --sign "$2" --out "$3" "${@:4}" >"$work/package.log" 2>&1
 }
 listing() { (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum); }
@@ -153,7 +141,7 @@ grep -qF -- "$password" "$work/osslsigncode.args" && fail "the password is on os
 # files neither: the certificate file holds it only encrypted.
 check_password_nowhere() {
   local found
-  found=$(grep -rlaF -e "$password" -e "$(printf '%q' "$password")" -- "$build32" "$build64" "$guest" "$work" 2>/dev/null)
+  found=$(grep -rlaF -e "$password" -e "$(printf '%q' "$password")" -- "$build32" "$build64" "$work" 2>/dev/null)
   [ -z "$found" ] || fail "the password is written in: $found"
 }
 
@@ -204,7 +192,6 @@ check_signed_server_works() {
   discover unregistered
   grep -qF "$clsid" "$work/unregistered.out" && fail "the signed server is still found after regsvr32 /u"
 }
-check_guest_left_alone
 check_password_nowhere
 check_signatures
 check_packaged_servers

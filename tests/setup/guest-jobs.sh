@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# The jobs that scripts/winevm/wine hands a guest, with a guest of this test's
-# own:
+# The guest's own test, with a guest of this test's own, booted once from a
+# folder whose path holds a blank, a non-ASCII letter, a comma and a percent
+# sign (which qemu's option lists and the kernel command line treat apart):
+#   - the smoke: the server registered with regsvr32, found by vrl-discover,
+#     removed, and found gone;
+#   - the jobs that the runner hands a guest:
 #   - a pid file and a ready mark that a crash left behind, the number now a
 #     `sleep`'s: wine does not trust them but boots a fresh guest, and the
 #     sleep lives on;
@@ -11,12 +15,14 @@
 #     owner's eyes only, and no file of the state folder holds the secret,
 #     while the job runs nor after its client was killed;
 #   - a client killed while its program runs (as a time-out does): the
-#     program is ended in the guest, and the job's files go.
+#     program is ended in the guest, and the job's files go;
+#   - `status` lists the guest; once no job came for a while, it stops by
+#     itself, and is gone.
 set -uo pipefail
-: "${VRL_SOURCE:?}"
+: "${VRL_SOURCE:?}" "${VRL_BIN:?}"
 source "$(dirname "$0")/fake-guest.sh"
-state=$PWD/jobs-guest
-work=$PWD/jobs-work
+state="$PWD/guest ñ,50%/winevm"
+work="$PWD/guest ñ,50%/work"
 rm -rf "$state" "$work"
 mkdir -p "$state/jobs" "$work"
 readonly secret='vrl-Sign secret 4Kp'
@@ -24,16 +30,17 @@ readonly secret='vrl-Sign secret 4Kp'
 # the shell (as a job file would write it).
 secret_in() { grep -rlaF -e "$secret" -e "$(printf '%q' "$secret")" -- "$1"; }
 stale= client= queued=
-trap '"$VRL_SOURCE/scripts/winevm/stop" "$state"; kill -KILL $stale $client $queued 2>/dev/null; rm -rf "$state" "$work"' EXIT
+trap 'runner guest-stop "$state"; kill -KILL $stale $client $queued 2>/dev/null; rm -rf "$state" "$work"' EXIT
 fail() {
   echo "FAIL: $1"
   tail -n 20 "$state/console.log" 2>/dev/null
   exit 1
 }
-unset VRL_WINEVM_STATE VRL_SIGN_PASSWORD
+unset VRL_SIGN_PASSWORD
+export VRL_LANE32=guest VRL_WINEVM_IDLE_TIMEOUT=45
 # The clients run in the background are the stand-in itself, so that $! is
 # its pid, which its job's files begin with.
-wine=("$VRL_SOURCE/scripts/winevm/wine" --state="$state" --share="$VRL_SOURCE" --share="$PWD" --)
+wine=("$VRL_SOURCE/scripts/wine32" --state="$state" --share="$VRL_SOURCE" --share="$PWD" --)
 windows_path() { local unix=$1; printf 'Z:%s' "${unix//\//\\}"; }
 cd "$work" || exit 1
 
@@ -72,6 +79,18 @@ rc=0
 wait $queued || rc=$?
 queued=
 [ $rc -eq 3 ] || fail "the queued job's client got exit code $rc"
+
+# The smoke: the server's round trip, in the same boot.
+cp "$VRL_BIN/VrlDiscoveryResES.dll" "$VRL_BIN/vrllocale.tlb" "$VRL_BIN/vrl-discover.exe" "$work/"
+dll=$(windows_path "$work/VrlDiscoveryResES.dll")
+"${wine[@]}" regsvr32 /s "$dll" || fail "regsvr32 failed with exit code $?"
+out=$("${wine[@]}" vrl-discover.exe) || fail "vrl-discover failed with exit code $?"
+printf '%s\n' "$out"
+grep -qF "Server file:   $dll" <<<"$out" || fail "the server file is not named by its own path"
+grep -q '^1 enrolled, 1 working, 0 failed' <<<"$out" || fail "the server does not work from there"
+"${wine[@]}" regsvr32 /s /u "$dll" || fail "regsvr32 /u failed with exit code $?"
+out=$("${wine[@]}" vrl-discover.exe) || fail "vrl-discover failed after removal with exit code $?"
+grep -q '^No language servers found' <<<"$out" || fail "the server is still found after regsvr32 /u: $out"
 
 # The program's environment: the named variables, and no secret.
 out=$(VRL_SIGN_PASSWORD=$secret VRL_RANDOM_SEED=4242 "${wine[@]}" cmd /c set) || fail "cmd /c set failed"
@@ -113,4 +132,15 @@ sleep 3
 found=$(secret_in "$state")
 [ -z "$found" ] || fail "the secret is written in: $found"
 
+# status lists the guest; with no job for a while, it stops by itself.
+listing=$("$VRL_SOURCE/scripts/winevm/status" "${state%/winevm}")
+printf '%s\n' "$listing"
+pid=$(cat "$state/qemu.pid")
+grep -qE "^$pid +ready .*winevm\$" <<<"$listing" || fail "status does not list the guest"
+for _ in $(seq 1 240); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+kill -0 "$pid" 2>/dev/null && fail "the idle guest still runs"
+[ "$(cat "$state/jobs/stopped" 2>/dev/null)" = idle ] || fail "the guest did not say it stopped for idleness"
+! grep -q 'Kernel panic' "$state/console.log" || fail "the guest panicked on its way down"
+grep -q 'no guest of .* is running' <<<"$("$VRL_SOURCE/scripts/winevm/status" "${state%/winevm}")" ||
+  fail "status still lists a guest"
 echo "PASS"

@@ -8,11 +8,12 @@ set -uo pipefail
 : "${VRL_SOURCE:?}"
 state="$PWD/panic guest"
 rm -rf "$state"
-trap '"$VRL_SOURCE/scripts/winevm/stop" "$state"; rm -rf "$state"' EXIT
+source "$(dirname "$0")/fake-guest.sh"
+trap 'runner guest-stop "$state"; rm -rf "$state"' EXIT
 
 began=$SECONDS
 rc=0
-VRL_WINEVM_INIT=/no/such/agent "$VRL_SOURCE/scripts/winevm/start" "$state" "$PWD" 2>"$PWD/panic.err" || rc=$?
+VRL_WINEVM_INIT=/no/such/agent runner guest-start "$state" "$PWD" 2>"$PWD/panic.err" || rc=$?
 took=$((SECONDS - began))
 cat "$PWD/panic.err"
 echo "start ended after $took s with exit code $rc"
@@ -23,8 +24,7 @@ grep -q 'vrl-guest-boot: the guest script /no/such/agent is not there' "$PWD/pan
 # Booting the kernel takes well under a minute even on a busy host; a dead
 # guest used to be noticed after 15.
 [ $took -lt 300 ] || { echo "FAIL: noticed only after $took s"; exit 1; }
-# qemu's command line carries the job folder percent-encoded, as start gave it.
-source "$VRL_SOURCE/scripts/winevm/host-functions"
-encode "$state/jobs"
-if pgrep -f -- "vrl\.jobs=${REPLY//./\\.}( |\$)" >/dev/null; then echo "FAIL: qemu still runs"; exit 1; fi
+# qemu's command line carries the job folder percent-encoded, as the runner gave it.
+jobs=$(encoded "$state/jobs")
+if pgrep -f -- "vrl\.jobs=${jobs//./\\.}( |\$)" >/dev/null; then echo "FAIL: qemu still runs"; exit 1; fi
 echo "PASS"

@@ -10,19 +10,19 @@ set -uo pipefail
 : "${VRL_SOURCE:?}"
 build32=$1
 build64=$2
-source "$VRL_SOURCE/scripts/wine-processes"
+wine_processes() { /usr/bin/python3 "$VRL_SOURCE/scripts/runner" processes "$1" | awk -F'\t' -v pattern="${2:-}" '$2 ~ pattern'; }
 work=$(mktemp -d "$PWD/wine-lifetime.XXXXXX") || exit 1
 # Long enough for a server to see out its last program and its services.
 readonly settle_seconds=30
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 cleanup() {
-  local pid prefix comm
-  while read -r pid prefix comm; do kill -KILL "$pid" 2>/dev/null; done < <(wine_processes "$work")
+  local pid
+  for pid in $(wine_processes "$work" | cut -f1); do kill -KILL "$pid" 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT
-unset VRL_WINE64_HOME VRL_WINE_LINGER
+unset VRL_WINE_LINGER
 
 # none_left NAME DIR: no Wine process of a prefix in DIR once things settle.
 none_left() {
@@ -34,34 +34,40 @@ none_left() {
   fail "$name: Wine processes left after $settle_seconds s: $(wine_processes "$dir" | tr '\n' ';')"
 }
 # package NAME HOME: scripts/package --no-build, recording in the Wine home
-# HOME, which the run shares rather than owns.
+# HOME, which the run shares rather than owns. Not a function of its own when
+# run in the background: a signal to $! must reach scripts/package itself.
 package() {
   local name=$1 home=$2
   mkdir -p "$work/$name"
-  VRL_WINE64_HOME=$home TMPDIR=$work/$name "$VRL_SOURCE/scripts/package" --no-build \
+  TMPDIR=$work/$name exec "$VRL_SOURCE/scripts/package" --no-build --wine-home "$home" \
     --build32 "$build32" --build64 "$build64" --out "$work/$name/dist" >"$work/$name.log" 2>&1
 }
 
 # A run that succeeds.
-package succeeds "$work/home-succeeds" || fail "the package run failed: $(cat "$work/succeeds.log")"
+(package succeeds "$work/home-succeeds") || fail "the package run failed: $(cat "$work/succeeds.log")"
 none_left "after a package run" "$work"
 
-# A run interrupted while its Wine runs.
-package interrupted "$work/home-interrupted" &
+# A run interrupted while its Wine runs: the signal goes to scripts/package
+# itself, which must end, and take its Wine with it.
+(package interrupted "$work/home-interrupted") &
 run=$!
 for ((i = 0; i < 600; i++)); do
-  [ -n "$(wine_processes "$work/home-interrupted" 'wineserver*')" ] && break
+  [ -n "$(wine_processes "$work/home-interrupted" '^wineserver')" ] && break
   sleep 0.1
 done
-[ -n "$(wine_processes "$work/home-interrupted" 'wineserver*')" ] || fail "the interrupted run never started Wine"
+[ -n "$(wine_processes "$work/home-interrupted" '^wineserver')" ] || fail "the interrupted run never started Wine"
+tr '\0' '\n' <"/proc/$run/cmdline" | grep -qxF "$VRL_SOURCE/scripts/package" ||
+  fail "the background job is not scripts/package itself"
 kill -TERM "$run" 2>/dev/null
-wait "$run" && fail "the interrupted package run exited 0"
+rc=0
+wait "$run" || rc=$?
+[ $rc -ne 0 ] || fail "the interrupted package run exited 0"
 none_left "after an interrupted package run" "$work"
 
 # Two runs at once in one home: each finds the Wine it needs.
-package first "$work/home-shared" &
+(package first "$work/home-shared") &
 first=$!
-package second "$work/home-shared" || fail "the second of two runs at once failed: $(cat "$work/second.log")"
+(package second "$work/home-shared") || fail "the second of two runs at once failed: $(cat "$work/second.log")"
 wait "$first" || fail "the first of two runs at once failed: $(cat "$work/first.log")"
 none_left "after two package runs at once" "$work"
 
@@ -75,9 +81,11 @@ fi
 none_left "after --fresh and --end" "$work/home-fresh"
 
 # The demo, where it runs on this host.
-if [ "$("$VRL_SOURCE/scripts/wine32" --home="$build32/wine32" --lane 2>/dev/null)" = native ]; then
-  "$VRL_SOURCE/scripts/demo" --no-build >"$work/demo.log" 2>&1 || fail "the demo failed: $(cat "$work/demo.log")"
-  none_left "after the demo" "$VRL_SOURCE/build/demo"
+if [ "$("$VRL_SOURCE/scripts/wine32" --lane 2>/dev/null)" = native ]; then
+  "$VRL_SOURCE/scripts/demo" --no-build --wine-home "$work/demo" >"$work/demo.log" 2>&1 ||
+    fail "the demo failed: $(cat "$work/demo.log")"
+  [ -d "$work/demo/prefix" ] || [ -f "$work/demo/wineboot.log" ] || fail "the demo's Wine did not run in the home given"
+  none_left "after the demo" "$work/demo"
 else
   echo "the demo runs in the guest on this host: no Wine of this host's to look for"
 fi
