@@ -8,7 +8,7 @@ from .build_description import build_description
 from .catalogue import read_catalogue
 from .collisions import collision_problems
 from .exporting import export_po, export_xliff, po_document
-from .fitness import check_catalogue, read_source, string_id
+from .fitness import check_catalogue, entry_lines, read_source
 from .identity import derive_identity, identity_document
 from .language import LANGUAGES_ROOT, LanguageFolder, language_folder, source_folder
 from .problems import Refused, errors
@@ -22,8 +22,9 @@ def fit_texts(folder, path, fallback_to_source):
     """The texts of a translation file with every problem found in them:
     the file's own, the pofilter checks' and the spell check's."""
     catalogue = read_catalogue(path)
-    checked = check_catalogue(catalogue, read_source(source_folder()), folder.identity().tag, fallback_to_source)
-    lines = {string_id(entry.context): entry.line for entry in catalogue.entries}
+    source = read_source(source_folder())
+    checked = check_catalogue(catalogue, source, folder.identity().tag, fallback_to_source)
+    lines = entry_lines(catalogue, source)
     return checked.texts, checked.problems + spelling_problems(folder, checked.texts, lines)
 
 

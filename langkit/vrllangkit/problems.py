@@ -5,6 +5,8 @@ from dataclasses import dataclass
 
 ERROR = "error"
 WARNING = "warning"
+# Told only: neither refuses nor counts as an unfinished text.
+NOTE = "note"
 
 
 @dataclass(frozen=True)
