@@ -260,8 +260,9 @@ class NewLanguage(Scratch):
         (self.scratch / "es").rename(self.scratch / "spanish")
         result = langkit("new", "es-MX", "--languages", self.scratch)
         self.assertEqual(result.returncode, 1)
-        self.assertIn("module VrlDiscoveryResES is taken by VrlDiscoveryResES", result.stderr)
-        self.assertIn("prog_id VrlDiscoveryResES.SpanishResources is taken", result.stderr)
+        spanish = self.scratch / "spanish"
+        self.assertIn(f"module VrlDiscoveryResES is taken by {spanish}", result.stderr)
+        self.assertIn(f"progId VrlDiscoveryResES.SpanishResources is taken by {spanish}", result.stderr)
         self.assertFalse((self.scratch / "es").exists())
 
 
@@ -329,11 +330,11 @@ class BuildDescription(Scratch):
         self.assertEqual(result.returncode, 1)
         self.assertFalse(output.exists())
         spanish = str(source_folder().path)
-        for label, value in (("CLSID", "{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}"), ("LIBID", "{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}"),
-                             ("resource language", "0x0C0A")):
+        for label, value in (("clsid", "{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}"), ("libid", "{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}"),
+                             ("resourceLanguage", "0x0C0A")):
             self.assertIn(f"copy/language.json: error: {label} {value} is taken by {spanish}", result.stderr)
-        self.assertNotIn("module name", result.stderr)
-        self.assertNotIn("ProgID", result.stderr)
+        self.assertNotIn("module ", result.stderr)
+        self.assertNotIn("progId", result.stderr)
 
 
 class ResourceScript(unittest.TestCase):
