@@ -17,7 +17,7 @@ from .problems import ERROR, Problem, Refused, errors
 from .pseudo import write_pseudo_language
 from .resource_script import string_table_script
 from .spelling import spelling_problems
-from .text_sheet import draw_sheet, overflow_problems
+from .text_sheet import DEFAULT_SHARE, draw_sheet, overflow_problems
 
 
 def fit_texts(folder, path, fallback_to_source):
@@ -28,6 +28,10 @@ def fit_texts(folder, path, fallback_to_source):
     checked = check_catalogue(catalogue, source, folder.identity().tag, fallback_to_source)
     lines = entry_lines(catalogue, source)
     return checked.texts, checked.problems + spelling_problems(folder, checked.texts, lines)
+
+
+def _share(arguments):
+    return DEFAULT_SHARE if arguments.share is None else arguments.share
 
 
 def export(arguments):
@@ -82,7 +86,7 @@ def check(arguments):
     folder = language_folder(arguments.language)
     texts, problems = fit_texts(folder, arguments.file or folder.texts_path, arguments.fallback_to_source)
     if arguments.widths:
-        problems += overflow_problems(folder, arguments.widths, arguments.share)
+        problems += overflow_problems(folder, arguments.widths, _share(arguments))
     for problem in problems:
         print(problem, file=sys.stderr)
     if errors(problems):
@@ -118,7 +122,7 @@ def sheet(arguments):
     if not runner:
         raise ValueError("sheet: give the command that runs vrl-textsheet.exe after --")
     folder = language_folder(arguments.language)
-    for problem in draw_sheet(folder, runner, arguments.png, arguments.widths, arguments.share):
+    for problem in draw_sheet(folder, runner, arguments.png, arguments.widths, _share(arguments)):
         print(problem)
     print(f"{arguments.png}: the texts of {folder.identity().module}")
     return 0
