@@ -10,40 +10,25 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 from pathlib import Path
 
 import polib
 from translate.storage import xliff
 
-ROOT = Path(__file__).resolve().parents[2]
-LANGKIT = ROOT / "langkit" / "langkit"
 sys.dont_write_bytecode = True
-sys.path.insert(0, str(LANGKIT.parent))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from vrllangkit.fitness import read_source  # noqa: E402
+from langkit_support import ROOT, SOURCE, Scratch, langkit  # noqa: E402
 from vrllangkit.identity import load_identity  # noqa: E402
 from vrllangkit.language import source_folder  # noqa: E402
 from vrllangkit.pseudo import pseudo_text  # noqa: E402
 from vrllangkit.resource_script import rc_literal  # noqa: E402
-
-SOURCE = read_source(source_folder())
+# The cases of what translators' tools do, and the random files.
+from translators_tests import *  # noqa: E402,F401,F403
 # The texts whose line break or blank at the end must survive everything.
 ENDS_IN_LINE_BREAK = 325
 ENDS_IN_BLANK_AND_LINE_BREAK = 327
-
-
-def langkit(*arguments):
-    return subprocess.run(
-        ["/usr/bin/python3", str(LANGKIT), *map(str, arguments)], capture_output=True, text=True, encoding="utf-8"
-    )
-
-
-class Scratch(unittest.TestCase):
-    def setUp(self):
-        self.scratch = Path(tempfile.mkdtemp(prefix="langkit-test."))
-        self.addCleanup(shutil.rmtree, self.scratch)
 
 
 class RoundTrips(Scratch):
