@@ -26,6 +26,7 @@ from vrllangkit.pseudo import pseudo_text  # noqa: E402
 from vrllangkit.resource_script import rc_literal  # noqa: E402
 # The cases of what translators' tools do, and the random files.
 from translators_tests import *  # noqa: E402,F401,F403
+from random_files_tests import *  # noqa: E402,F401,F403
 # The texts whose line break or blank at the end must survive everything.
 ENDS_IN_LINE_BREAK = 325
 ENDS_IN_BLANK_AND_LINE_BREAK = 327

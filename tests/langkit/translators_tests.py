@@ -94,7 +94,7 @@ class ConvertedBetweenFormats(TranslatorsFolder):
         self.texts.write_text(text, encoding="utf-8")
         result = self.check(self.texts)
         self.assertEqual(result.returncode, 1)
-        self.assertIn(f"texts.po:{entry.linenum}: error: id 100\n: msgctxt '100\\n' is not a string id", result.stderr)
+        self.assertIn(f"texts.po:{entry.linenum}: error: id '100\\n': msgctxt '100\\n' is not a string id", result.stderr)
 
 
 class XliffStates(TranslatorsFolder):
