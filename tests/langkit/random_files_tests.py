@@ -15,11 +15,13 @@ import os
 import re
 import shutil
 import sys
+import tempfile
 import unittest
 import warnings
 
 import polib
 from hypothesis import HealthCheck, given, settings
+from hypothesis.configuration import set_hypothesis_home_dir
 from hypothesis import strategies as st
 
 from langkit_support import LANGKIT, SOURCE, Scratch, res_string_table, windres
@@ -27,6 +29,8 @@ from langkit_support import LANGKIT, SOURCE, Scratch, res_string_table, windres
 from vrllangkit.language import source_folder  # noqa: E402
 from vrllangkit.resource_script import MODULE_NAME_ID  # noqa: E402
 
+# Hypothesis keeps its caches out of the source tree, which the tests never write.
+set_hypothesis_home_dir(os.path.join(tempfile.gettempdir(), f"vrl-langkit-hypothesis-{os.getuid()}"))
 EXAMPLES = max(6, int(os.environ.get("VRL_RANDOM_SCRIPTS", "0") or 0))
 RANDOM = settings(max_examples=EXAMPLES, derandomize=EXAMPLES <= 6, deadline=None, database=None,
                   suppress_health_check=list(HealthCheck))
