@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # How long the kit takes over one language (export, check and pseudo-locale;
-# goal 2 s), and how long one more language server takes to build, 32- and
+# goal 2 s), how long its check of one language takes (goal 1 s), and how long one more language server takes to build, 32- and
 # 64-bit together,
 # in build trees that are built already: a translated language folder is
 # added, and only its server is built. Prints the seconds of each bitness and
@@ -13,6 +13,7 @@ source_tree=$1
 builds=("$2" "$3")
 readonly goal_seconds=20
 readonly kit_goal_seconds=2
+readonly check_goal_seconds=1
 readonly tag=fr-FR
 # A folder name that no real language takes: its build files are removed.
 readonly name=frbench
@@ -70,6 +71,13 @@ import sys
 seconds = float(sys.argv[2]) - float(sys.argv[1])
 print(f"{seconds:.2f}", "met" if seconds <= float(sys.argv[3]) else "MISSED")' "$start" "$(date +%s.%N)" "$kit_goal_seconds")
 printf '%-36s %6s s  goal <= %s s: %s\n' "export, check and pseudo-locale, es" "$seconds" "$kit_goal_seconds" "$verdict"
+start=$(date +%s.%N)
+"$langkit" check es >/dev/null || fail "langkit check es failed"
+read -r seconds verdict < <("$python" -c '
+import sys
+seconds = float(sys.argv[2]) - float(sys.argv[1])
+print(f"{seconds:.2f}", "met" if seconds <= float(sys.argv[3]) else "MISSED")' "$start" "$(date +%s.%N)" "$check_goal_seconds")
+printf '%-36s %6s s  goal <= %s s: %s\n' "check, es" "$seconds" "$check_goal_seconds" "$verdict"
 
 total=0
 for build in "${builds[@]}"; do

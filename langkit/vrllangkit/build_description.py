@@ -86,8 +86,8 @@ def build_description(named_folders, fallback_to_source):
     for folder in named_folders.values():
         try:
             folder.identity()
-        except (ValueError, OSError) as error:
-            problems.append(Problem(ERROR, str(folder.identity_path), None, None, str(error)))
+        except Refused as refusal:
+            problems += refusal.problems
     if problems:
         raise Refused(problems)
     problems = collisions_among(named_folders.values())

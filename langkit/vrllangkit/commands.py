@@ -3,28 +3,35 @@
 import os
 import shutil
 import sys
+import tempfile
+from pathlib import Path
 
 from .build_description import build_description
 from .catalogue import read_catalogue
 from .collisions import collision_problems
 from .exporting import export_po, export_xliff, po_document
-from .fitness import check_catalogue, read_source, string_id
-from .identity import derive_identity, identity_document
+from .fitness import check_catalogue, entry_lines, read_source
+from .identity import derive_identity, identity_document, identity_problems, language_tag, module_suffix
 from .language import LANGUAGES_ROOT, LanguageFolder, language_folder, source_folder
-from .problems import Refused, errors
+from .problems import ERROR, Problem, Refused, errors
 from .pseudo import write_pseudo_language
 from .resource_script import string_table_script
 from .spelling import spelling_problems
-from .text_sheet import draw_sheet, overflow_problems
+from .text_sheet import DEFAULT_SHARE, draw_sheet, overflow_problems
 
 
 def fit_texts(folder, path, fallback_to_source):
     """The texts of a translation file with every problem found in them:
     the file's own, the pofilter checks' and the spell check's."""
     catalogue = read_catalogue(path)
-    checked = check_catalogue(catalogue, read_source(source_folder()), folder.identity().tag, fallback_to_source)
-    lines = {string_id(entry.context): entry.line for entry in catalogue.entries}
+    source = read_source(source_folder())
+    checked = check_catalogue(catalogue, source, folder.identity().tag, fallback_to_source)
+    lines = entry_lines(catalogue, source)
     return checked.texts, checked.problems + spelling_problems(folder, checked.texts, lines)
+
+
+def _share(arguments):
+    return DEFAULT_SHARE if arguments.share is None else arguments.share
 
 
 def export(arguments):
@@ -37,30 +44,49 @@ def export(arguments):
 
 
 def new(arguments):
-    name = arguments.name or arguments.tag.split("-")[0]
+    """A new language folder, refused before anything is written when its
+    tag, name or identity is not fit or collides with a known language."""
+    tag = language_tag(arguments.tag)
+    suffix = module_suffix(arguments.name or tag.split("-")[0])
     root = arguments.languages or LANGUAGES_ROOT
-    folder = LanguageFolder(root / name.lower())
+    folder = LanguageFolder(root / suffix.lower())
     if folder.path.exists():
         raise ValueError(f"{folder.path} exists already; choose another --name")
     source = source_folder()
-    identity = derive_identity(arguments.tag, name.upper(), source.identity())
-    clashes = collision_problems(identity, root)
-    if clashes:
-        raise Refused(clashes)
-    folder.path.mkdir(parents=True)
-    folder.identity_path.write_text(identity_document(identity), encoding="utf-8")
-    po_document(folder, identity).save(str(folder.texts_path))
-    if source.allowed_words_path.exists():
-        shutil.copyfile(source.allowed_words_path, folder.allowed_words_path)
+    identity = derive_identity(tag, suffix, source.identity())
+    problems = [Problem(ERROR, str(folder.identity_path), None, None, message) for message in identity_problems(identity)]
+    problems += collision_problems(identity, folder.identity_path, root)
+    if problems:
+        raise Refused(problems)
+    # Written beside it and renamed: the folder is complete or not there.
+    root.mkdir(parents=True, exist_ok=True)
+    partial = Path(tempfile.mkdtemp(prefix=f".{folder.path.name}.", dir=root))
+    try:
+        made = LanguageFolder(partial)
+        made.identity_path.write_text(identity_document(identity), encoding="utf-8")
+        po_document(made, identity).save(str(made.texts_path))
+        if source.allowed_words_path.exists():
+            shutil.copyfile(source.allowed_words_path, made.allowed_words_path)
+        partial.chmod(0o777 & ~_umask())
+        os.rename(partial, folder.path)
+    except BaseException:
+        shutil.rmtree(partial, ignore_errors=True)
+        raise
     print(f"{folder.path}: {identity.module}, CLSID {identity.clsid}, LIBID {identity.libid}")
     return 0
+
+
+def _umask():
+    mask = os.umask(0)
+    os.umask(mask)
+    return mask
 
 
 def check(arguments):
     folder = language_folder(arguments.language)
     texts, problems = fit_texts(folder, arguments.file or folder.texts_path, arguments.fallback_to_source)
     if arguments.widths:
-        problems += overflow_problems(folder, arguments.widths, arguments.share)
+        problems += overflow_problems(folder, arguments.widths, _share(arguments))
     for problem in problems:
         print(problem, file=sys.stderr)
     if errors(problems):
@@ -96,7 +122,7 @@ def sheet(arguments):
     if not runner:
         raise ValueError("sheet: give the command that runs vrl-textsheet.exe after --")
     folder = language_folder(arguments.language)
-    for problem in draw_sheet(folder, runner, arguments.png, arguments.widths, arguments.share):
+    for problem in draw_sheet(folder, runner, arguments.png, arguments.widths, _share(arguments)):
         print(problem)
     print(f"{arguments.png}: the texts of {folder.identity().module}")
     return 0

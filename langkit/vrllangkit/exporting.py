@@ -1,14 +1,19 @@
 """Writes a language's texts for translators' tools: a PO file (the string
 id as msgctxt, the source text as msgid, the translation as msgstr) through
 polib, or an XLIFF 1.2 file (datatype winres, the id as resname) through
-translate-toolkit. The translation is the language folder's where it has
-one; a translation of an older source text is exported as fuzzy."""
+translate-toolkit. Each text also carries the reference <Module>.rc:<id>
+(`#:` in PO, a location context in XLIFF), which the converters between
+the two formats keep where they drop msgctxt. The translation is the
+language folder's where it has one; a translation of an older source text
+is exported as fuzzy, with that text as the previous msgid (`#| msgid`)."""
+
+from dataclasses import dataclass
 
 import polib
 from translate.storage import xliff
 
-from .catalogue import read_catalogue
-from .fitness import read_source, string_id
+from .catalogue import FUZZY, read_catalogue
+from .fitness import place_entries, read_source
 from .language import source_folder
 
 
@@ -28,16 +33,38 @@ class Xliff12File(xliff.xlifffile):
     namespace = XLIFF_1_2
 
 
+@dataclass(frozen=True)
+class Exported:
+    text_id: int
+    source: str
+    translation: str
+    fuzzy: bool
+    # The source text the translation was made from, when it was another.
+    previous_source: str | None
+
+
 def _language_entries(folder, source):
-    """(source text, translation, fuzzy) by string id, in id order."""
+    """The texts to export, in id order."""
     translations = {}
     if folder.texts_path.exists():
-        for entry in read_catalogue(folder.texts_path).entries:
-            text_id = string_id(entry.context)
-            if text_id in source and text_id not in translations:
+        placements = place_entries(read_catalogue(folder.texts_path), source)
+        named = {text_id for placement in placements if placement.named_by != "source text" for text_id in placement.ids}
+        for placement in placements:
+            entry = placement.entry
+            for text_id in placement.ids:
+                if text_id not in source or text_id in translations:
+                    continue
+                if placement.named_by == "source text" and text_id in named:
+                    continue
                 stale = entry.source != source[text_id]
-                translations[text_id] = (entry.target, entry.fuzzy or (stale and bool(entry.target)))
-    return [(text_id, source[text_id], *translations.get(text_id, ("", False))) for text_id in sorted(source)]
+                translations[text_id] = Exported(text_id, source[text_id], entry.target,
+                                                 entry.state == FUZZY or (stale and bool(entry.target)),
+                                                 entry.source if stale and entry.target else None)
+    return [translations.get(text_id, Exported(text_id, text, "", False, None)) for text_id, text in sorted(source.items())]
+
+
+def reference(identity, text_id):
+    return f"{identity.module}.rc:{text_id}"
 
 
 def po_document(folder, identity):
@@ -56,10 +83,12 @@ def po_document(folder, identity):
         "X-Source-Language": source_tag.replace("-", "_"),
         "X-Accelerator-Marker": "&",
     }
-    for text_id, text, translation, fuzzy in _language_entries(folder, read_source(source_folder())):
-        document.append(
-            polib.POEntry(msgctxt=str(text_id), msgid=text, msgstr=translation, flags=["fuzzy"] if fuzzy else [])
-        )
+    for text in _language_entries(folder, read_source(source_folder())):
+        document.append(polib.POEntry(
+            msgctxt=str(text.text_id), msgid=text.source, msgstr=text.translation,
+            flags=["fuzzy"] if text.fuzzy else [], occurrences=[(f"{identity.module}.rc", str(text.text_id))],
+            previous_msgid=text.previous_source,
+        ))
     return document
 
 
@@ -70,13 +99,19 @@ def xliff_document(folder, identity):
     file_node = document.getfilenode("NoName")
     file_node.set("original", original)
     file_node.set("datatype", "winres")
-    for text_id, text, translation, fuzzy in _language_entries(folder, read_source(source_folder())):
-        unit = document.addsourceunit(text, filename=original)
-        unit.setid(str(text_id))
-        unit.xmlelement.set("resname", str(text_id))
-        if translation:
-            unit.target = translation
-            unit.markfuzzy(fuzzy)
+    for text in _language_entries(folder, read_source(source_folder())):
+        unit = document.addsourceunit(text.source, filename=original)
+        unit.setid(str(text.text_id))
+        unit.xmlelement.set("resname", str(text.text_id))
+        unit.createcontextgroup("po-reference", [("sourcefile", original), ("linenumber", str(text.text_id))],
+                                purpose="location")
+        if text.translation:
+            unit.target = text.translation
+            target = unit.getlanguageNode(lang=None, index=1)
+            # XLIFF 1.2's own states: a translation of an older source
+            # text needs review; approved says no more than the state.
+            target.set("state", "needs-review-translation" if text.fuzzy else "translated")
+            unit.xmlelement.set("approved", "no" if text.fuzzy else "yes")
     return document
 
 

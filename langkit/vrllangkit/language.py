@@ -10,6 +10,8 @@ from pathlib import Path
 from .identity import load_identity
 
 LANGUAGES_ROOT = Path(__file__).resolve().parents[2] / "languages"
+# The folders of the languages that the build makes for its tests only.
+BUILD_LANGUAGE_FOLDERS = (Path(__file__).resolve().parents[2] / "tests" / "languages",)
 SOURCE_LANGUAGE = "es"
 IDENTITY_FILE = "language.json"
 TEXTS_FILES = ("texts.po", "texts.xlf")

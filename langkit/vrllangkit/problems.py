@@ -5,6 +5,8 @@ from dataclasses import dataclass
 
 ERROR = "error"
 WARNING = "warning"
+# Told only: neither refuses nor counts as an unfinished text.
+NOTE = "note"
 
 
 @dataclass(frozen=True)
@@ -16,9 +18,13 @@ class Problem:
     message: str
 
     def __str__(self):
+        """One line, whatever the file held: an id that is not printable is
+        quoted, a message of several lines is joined."""
         where = f"{self.path}:{self.line}" if self.line else self.path
-        about = f" id {self.string_id}:" if self.string_id is not None else ""
-        return f"{where}: {self.severity}:{about} {self.message}"
+        shown = self.string_id if self.string_id is None or self.string_id.isprintable() else repr(self.string_id)
+        about = f" id {shown}:" if shown is not None else ""
+        message = "; ".join(line.strip() for line in self.message.splitlines() if line.strip())
+        return f"{where}: {self.severity}:{about} {message}"
 
 
 def errors(problems):

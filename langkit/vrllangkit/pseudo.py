@@ -7,9 +7,14 @@ breaks are kept, outside the brackets."""
 import math
 import re
 
+from pathlib import Path
+
+from .collisions import collision_problems
 from .exporting import po_document
-from .identity import PSEUDO_TAG, derive_identity, identity_document
-from .language import LanguageFolder, source_folder
+from .identity import identity_document, identity_problems, load_identity
+from .language import IDENTITY_FILE, LANGUAGES_ROOT, LanguageFolder, source_folder
+from .problems import ERROR, Problem, Refused
+from .pseudo_identity import pseudo_identity
 
 GROWTH = 0.35
 _ACCENTED = str.maketrans(
@@ -19,7 +24,6 @@ _ACCENTED = str.maketrans(
 # Filler that looks like words, so that wrapping behaves as with real text.
 _FILLER = "ŀóŕéɱ íƥšúɱ đóŀóŕ šíţ áɱéţ çóñšéçţéţúŕ "
 _FRAME = re.compile(r"^(\s*)(.*?)(\s*)$", re.DOTALL)
-SUFFIX = "PLOC"
 
 
 def accented(text):
@@ -37,17 +41,44 @@ def pseudo_text(text):
 
 def write_pseudo_language(path):
     """A complete language folder at path: the pseudo-locale's identity and
-    its texts, made from the source language."""
-    folder = LanguageFolder(path)
-    folder.path.mkdir(parents=True, exist_ok=True)
-    identity = derive_identity(PSEUDO_TAG, SUFFIX, source_folder().identity())
-    _write_if_changed(folder.identity_path, identity_document(identity))
+    its texts, made from the source language. Refused, before anything is
+    written, when path holds anything but an earlier pseudo-locale folder,
+    or when a language folder has the pseudo-locale's identity."""
+    folder = LanguageFolder(Path(path))
+    identity = pseudo_identity()
+    if folder.path.exists() and not _is_pseudo_folder(folder, identity):
+        raise Refused([Problem(ERROR, str(folder.path), None, None,
+                               "exists and is no pseudo-locale folder; give a new folder")])
+    problems = identity_problems(identity)
+    problems = [Problem(ERROR, str(folder.identity_path), None, None, message) for message in problems]
+    problems += collision_problems(identity, folder.identity_path, LANGUAGES_ROOT, skip=folder.path, pseudo=True)
+    if problems:
+        raise Refused(problems)
     document = po_document(source_folder(), identity)
     for entry in document:
         entry.msgstr = pseudo_text(entry.msgid)
         entry.flags = []
+        entry.previous_msgid = None
+    folder.path.mkdir(parents=True, exist_ok=True)
+    _write_if_changed(folder.identity_path, identity_document(identity))
     _write_if_changed(folder.path / "texts.po", str(document))
     return folder
+
+
+def _is_pseudo_folder(folder, identity):
+    """Whether path is empty or a pseudo-locale folder written before."""
+    if not folder.path.is_dir():
+        return False
+    names = {child.name for child in folder.path.iterdir()}
+    if not names:
+        return True
+    if not names <= {IDENTITY_FILE, "texts.po"} or IDENTITY_FILE not in names:
+        return False
+    try:
+        earlier = load_identity(folder.identity_path)
+    except ValueError:
+        return False
+    return (earlier.tag, earlier.module) == (identity.tag, identity.module)
 
 
 def _write_if_changed(path, text):

@@ -7,6 +7,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
+from .dictionaries import dictionary_package
 from .problems import ERROR, WARNING, Problem
 
 DICTIONARY_FOLDER = Path("/usr/share/hunspell")
@@ -16,8 +17,13 @@ _FINDING = re.compile(r":(\d+): Locate: (\S+)(?: \| Try: (.*))?$")
 
 def dictionary_for(tag):
     """The hunspell dictionary of a language tag (es-ES -> es_ES), or None."""
-    name = tag.replace("-", "_")
-    return name if (DICTIONARY_FOLDER / f"{name}.dic").exists() else None
+    parts = tag.split("-")
+    names = [f"{parts[0].lower()}_{parts[1].upper()}"] if len(parts) > 1 else []
+    names.append(parts[0].lower())
+    for name in names:
+        if (DICTIONARY_FOLDER / f"{name}.dic").exists():
+            return name
+    return None
 
 
 def spoken_text(text):
@@ -31,7 +37,10 @@ def spelling_problems(folder, texts, lines):
     path = str(folder.texts_path)
     dictionary = dictionary_for(folder.identity().tag)
     if dictionary is None:
-        return [Problem(WARNING, path, None, None, f"no hunspell dictionary for {folder.identity().tag}; spelling not checked")]
+        tag = folder.identity().tag
+        package = dictionary_package(tag)
+        advice = f"install Debian's {package} (scripts/bootstrap does)" if package else "Debian has none"
+        return [Problem(WARNING, path, None, None, f"no hunspell dictionary for {tag}; spelling not checked: {advice}")]
     ids = sorted(texts)
     with tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".txt") as listing:
         listing.write("".join(spoken_text(texts[text_id]) + "\n" for text_id in ids))

@@ -16,7 +16,7 @@ from pathlib import Path
 
 from .bitmap_png import bmp_to_png
 from .catalogue import read_catalogue
-from .fitness import read_source, string_id
+from .fitness import place_entries, read_source
 from .language import source_folder
 from .problems import WARNING, Problem
 
@@ -34,10 +34,10 @@ def sheet_rows(folder):
     is not translated shows its source text."""
     source = read_source(source_folder())
     translated = {}
-    for entry in read_catalogue(folder.texts_path).entries:
-        text_id = string_id(entry.context)
-        if text_id in source and entry.target and text_id not in translated:
-            translated[text_id] = (entry.target, entry.line)
+    for placement in place_entries(read_catalogue(folder.texts_path), source):
+        for text_id in placement.ids:
+            if text_id in source and placement.entry.target and text_id not in translated:
+                translated[text_id] = (placement.entry.target, placement.entry.line)
     return [(text_id, text, *translated.get(text_id, (text, None))) for text_id, text in sorted(source.items())]
 
 

@@ -10,40 +10,26 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 from pathlib import Path
 
 import polib
 from translate.storage import xliff
 
-ROOT = Path(__file__).resolve().parents[2]
-LANGKIT = ROOT / "langkit" / "langkit"
 sys.dont_write_bytecode = True
-sys.path.insert(0, str(LANGKIT.parent))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from vrllangkit.fitness import read_source  # noqa: E402
+from langkit_support import ROOT, SOURCE, Scratch, langkit  # noqa: E402
 from vrllangkit.identity import load_identity  # noqa: E402
 from vrllangkit.language import source_folder  # noqa: E402
 from vrllangkit.pseudo import pseudo_text  # noqa: E402
 from vrllangkit.resource_script import rc_literal  # noqa: E402
-
-SOURCE = read_source(source_folder())
+# The cases of what translators' tools do, and the random files.
+from translators_tests import *  # noqa: E402,F401,F403
+from random_files_tests import *  # noqa: E402,F401,F403
 # The texts whose line break or blank at the end must survive everything.
 ENDS_IN_LINE_BREAK = 325
 ENDS_IN_BLANK_AND_LINE_BREAK = 327
-
-
-def langkit(*arguments):
-    return subprocess.run(
-        ["/usr/bin/python3", str(LANGKIT), *map(str, arguments)], capture_output=True, text=True, encoding="utf-8"
-    )
-
-
-class Scratch(unittest.TestCase):
-    def setUp(self):
-        self.scratch = Path(tempfile.mkdtemp(prefix="langkit-test."))
-        self.addCleanup(shutil.rmtree, self.scratch)
 
 
 class RoundTrips(Scratch):
@@ -260,8 +246,9 @@ class NewLanguage(Scratch):
         (self.scratch / "es").rename(self.scratch / "spanish")
         result = langkit("new", "es-MX", "--languages", self.scratch)
         self.assertEqual(result.returncode, 1)
-        self.assertIn("module VrlDiscoveryResES is taken by VrlDiscoveryResES", result.stderr)
-        self.assertIn("prog_id VrlDiscoveryResES.SpanishResources is taken", result.stderr)
+        spanish = self.scratch / "spanish"
+        self.assertIn(f"module VrlDiscoveryResES is taken by {spanish}", result.stderr)
+        self.assertIn(f"progId VrlDiscoveryResES.SpanishResources is taken by {spanish}", result.stderr)
         self.assertFalse((self.scratch / "es").exists())
 
 
@@ -329,11 +316,11 @@ class BuildDescription(Scratch):
         self.assertEqual(result.returncode, 1)
         self.assertFalse(output.exists())
         spanish = str(source_folder().path)
-        for label, value in (("CLSID", "{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}"), ("LIBID", "{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}"),
-                             ("resource language", "0x0C0A")):
+        for label, value in (("clsid", "{5D3A8C1E-2B47-4F90-9E6C-71A4D08B3F25}"), ("libid", "{C2E94B07-6A1D-4E38-B5F2-0D7C93A1E864}"),
+                             ("resourceLanguage", "0x0C0A")):
             self.assertIn(f"copy/language.json: error: {label} {value} is taken by {spanish}", result.stderr)
-        self.assertNotIn("module name", result.stderr)
-        self.assertNotIn("ProgID", result.stderr)
+        self.assertNotIn("module ", result.stderr)
+        self.assertNotIn("progId", result.stderr)
 
 
 class ResourceScript(unittest.TestCase):
