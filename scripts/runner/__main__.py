@@ -94,22 +94,51 @@ def _options(arguments):
     return options
 
 
-def _forwarding_signals(process):
-    """Hands TERM and HUP on to PROCESS, which goes on to be waited for; an
-    interrupt from the terminal reaches it as it reaches this process."""
-    def forward(number, _frame):
+PROGRAM_GRACE_SECONDS = 3
+SCRIPT_GRACE_SECONDS = 10
+STOPPING_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+
+
+def _raise_interrupt(_number, _frame):
+    raise KeyboardInterrupt
+
+
+def _run_to_end(process, grace, whole_tree=False):
+    """Waits for PROCESS. An interrupt (Ctrl-C), TERM or HUP asks it to end
+    with TERM, and ends it with KILL when it has not within GRACE seconds (a
+    Windows program may ignore the terminal's interrupt); the exit code then
+    names the signal that came, as a shell's does. With WHOLE_TREE, the
+    signal itself goes to PROCESS and every process below it instead (a
+    script waits for its running command before it takes a signal)."""
+    received = []
+
+    def ask_to_end(number, _frame):
+        if received:
+            return
+        received.append(number)
+        targets = [process.pid, *processes.descendants(process.pid)] if whole_tree else [process.pid]
+        for pid in targets:
+            try:
+                os.kill(pid, number if whole_tree else signal.SIGTERM)
+            except OSError:
+                pass
+    for number in STOPPING_SIGNALS:
+        signal.signal(number, ask_to_end)
+    deadline = None
+    while True:
         try:
-            process.send_signal(number)
-        except OSError:
+            code = process.wait(timeout=0.2)
+            break
+        except subprocess.TimeoutExpired:
             pass
-    for number in (signal.SIGTERM, signal.SIGHUP):
-        signal.signal(number, forward)
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
-
-
-def _wait(process):
-    _forwarding_signals(process)
-    code = process.wait()
+        if received and deadline is None:
+            deadline = time.monotonic() + grace
+        if deadline is not None and time.monotonic() > deadline:
+            process.kill()
+    for number in STOPPING_SIGNALS:
+        signal.signal(number, _raise_interrupt)
+    if received:
+        return 128 + received[0]
     return 128 - code if code < 0 else code
 
 
@@ -160,7 +189,7 @@ def wine(arguments, settings):
         process = subprocess.Popen([str(host.loader), *options["program"]], env=host.environment(), close_fds=True)
     except OSError as error:
         raise PrefixError(f"cannot start {host.loader}: {error}")
-    return _wait(process)
+    return _run_to_end(process, PROGRAM_GRACE_SECONDS)
 
 
 def session(arguments, settings):
@@ -172,7 +201,7 @@ def session(arguments, settings):
     environment = dict(os.environ, VRL_RUNNER_SESSION=folder, VRL_RUNNER_SESSION_SCRIPT=arguments[0])
     try:
         process = subprocess.Popen(arguments, env=environment)
-        code = _wait(process)
+        code = _run_to_end(process, SCRIPT_GRACE_SECONDS, whole_tree=True)
     finally:
         end_session(folder, Settings.from_environment(environment))
     return code
@@ -283,6 +312,10 @@ def main(arguments):
 
 
 if __name__ == "__main__":
+    # TERM and HUP end the runner as an interrupt does: a program in the
+    # guest is cancelled, a half-made prefix stays unready.
+    for stopping in STOPPING_SIGNALS[1:]:
+        signal.signal(stopping, _raise_interrupt)
     try:
         sys.exit(main(sys.argv[1:]))
     except UsageError as error:

@@ -51,6 +51,25 @@ def _pids():
             yield int(entry)
 
 
+def descendants(pid):
+    """The processes below PID: its children, theirs, and so on."""
+    children = {}
+    for child in _pids():
+        stat = _read(f"/proc/{child}/stat")
+        if stat:
+            try:
+                parent = int(stat.rsplit(b")", 1)[1].split()[1])
+            except (IndexError, ValueError):
+                continue
+            children.setdefault(parent, []).append(child)
+    found, waiting = [], list(children.get(pid, []))
+    while waiting:
+        child = waiting.pop()
+        found.append(child)
+        waiting.extend(children.get(child, []))
+    return found
+
+
 def inside(path, folder):
     """Whether PATH is FOLDER or lies in it (as text: either may be gone)."""
     path, folder = str(path).rstrip("/") or "/", str(folder).rstrip("/") or "/"

@@ -220,6 +220,32 @@ class GuestOwnership(Scratch):
         self.assertIsNotNone(machine.wait(30))
 
 
+class Sessions(Scratch):
+    def test_term_to_a_session_reaches_the_command_below_its_script(self):
+        # The script waits for its running command before it takes a signal;
+        # the session hands the signal to the whole tree, so both go at once.
+        marker = self.work / "trapped"
+        script = 'trap "touch \\"$1\\"; exit 143" TERM; sleep 60; echo went on'
+        session = subprocess.Popen([sys.executable, str(RUNNER), "session", "--", "bash", "-c", script, "script", str(marker)],
+                                   stdout=subprocess.PIPE, text=True)
+        self.children.append(session)
+        time.sleep(1)
+        began = time.monotonic()
+        session.send_signal(signal.SIGTERM)
+        output, _ = session.communicate(timeout=30)
+        self.assertLess(time.monotonic() - began, 5)
+        self.assertEqual(session.returncode, 143)
+        self.assertTrue(marker.exists(), "the script's trap did not run")
+        self.assertNotIn("went on", output)
+
+    def test_a_session_ends_with_its_commands_exit_code_and_leaves_no_record(self):
+        listing = self.work / "sessions"
+        result = subprocess.run([sys.executable, str(RUNNER), "session", "--", "bash", "-c",
+                                 f'echo "$VRL_RUNNER_SESSION" >"{listing}"; exit 7'])
+        self.assertEqual(result.returncode, 7)
+        self.assertFalse(Path(listing.read_text().strip()).exists())
+
+
 class HostPrefixes(Scratch):
     """In this host's 64-bit Wine."""
 
@@ -248,6 +274,16 @@ class HostPrefixes(Scratch):
         remade = self.wine(home, "cmd", "/c", "exit 3")
         self.assertEqual(running.wait(120), 7, "the running program was ended under it")
         self.assertEqual(remade.wait(120), 3)
+
+    def test_an_interrupt_ends_a_program_that_ignores_it(self):
+        home = self.work / "home-interrupted"
+        self.assertEqual(self.wine(home, "cmd", "/c", "exit").wait(120), 0)
+        program = self.wine(home, "cmd", "/c", "ping -n 60 127.0.0.1 >nul", start_new_session=True)
+        time.sleep(2)
+        began = time.monotonic()
+        os.killpg(program.pid, signal.SIGINT)
+        self.assertEqual(program.wait(30), 130)
+        self.assertLess(time.monotonic() - began, 5)
 
     def test_an_explicit_home_beats_the_environment(self):
         home, other = self.work / "home-given", self.work / "home-environment"
