@@ -13,8 +13,9 @@ else boots or stops a guest, makes or ends a prefix, or chooses a lane.
                                      runs a command of the guest's own
                                      system, not of its Wine (the guest lane)
       OPTIONS: --home=DIR (the host prefix's folder), --state=DIR (the
-      guest's state folder), --share=DIR (a folder the guest must see; may
-      repeat), --linger=SECONDS, --wow64 (a 32-bit program beside 64-bit
+      guest's state folder; by default the checkout's build/winevm),
+      --share=DIR (a folder the guest must see; may repeat; by default the
+      checkout), --linger=SECONDS, --wow64 (a 32-bit program beside 64-bit
       ones, in a WoW64 prefix)
   session [--] COMMAND [ARG...]      runs COMMAND as a session: what the
                                      runner boots or starts for it is
@@ -45,6 +46,10 @@ from guest import Guest, GuestError
 from host_wine import HostWine, PrefixError
 from settings import Settings, SettingError
 
+CHECKOUT = Path(__file__).resolve().parents[2]
+# The guest of a run that names none: the one the 32-bit build's tests use,
+# which sees the checkout.
+DEFAULT_GUEST_STATE = CHECKOUT / "build" / "winevm"
 CANNOT_RUN = 125
 USAGE = 2
 INTERRUPTED = 130
@@ -111,12 +116,14 @@ def _run_to_end(process, grace, whole_tree=False):
     signal itself goes to PROCESS and every process below it instead (a
     script waits for its running command before it takes a signal)."""
     received = []
+    signalled = []
 
     def ask_to_end(number, _frame):
         if received:
             return
         received.append(number)
         targets = [process.pid, *processes.descendants(process.pid)] if whole_tree else [process.pid]
+        signalled.extend(targets[1:])
         for pid in targets:
             try:
                 os.kill(pid, number if whole_tree else signal.SIGTERM)
@@ -139,11 +146,28 @@ def _run_to_end(process, grace, whole_tree=False):
                     os.kill(pid, signal.SIGKILL)
                 except OSError:
                     pass
+    if signalled:
+        _end_stragglers(signalled, deadline if deadline is not None else time.monotonic() + grace)
     for number in STOPPING_SIGNALS:
         signal.signal(number, _raise_interrupt)
     if received:
         return 128 + received[0]
     return 128 - code if code < 0 else code
+
+
+def _end_stragglers(signalled, deadline):
+    """The processes that had the signal with the script may outlive it: a
+    test that ctest started goes on once ctest has gone, as an orphan. Each
+    still running at DEADLINE is killed, with whatever it started since."""
+    while time.monotonic() < deadline and any(map(processes.running, signalled)):
+        time.sleep(0.2)
+    for pid in signalled:
+        if processes.running(pid):
+            for straggler in [*processes.descendants(pid), pid]:
+                try:
+                    os.kill(straggler, signal.SIGKILL)
+                except OSError:
+                    pass
 
 
 def wine(arguments, settings):
@@ -160,9 +184,8 @@ def wine(arguments, settings):
     if options["guest_system"] and (lane.name != "guest" or options["action"] != "run"):
         raise UsageError("--guest-system runs a command in the guest lane only")
     if lane.name == "guest":
-        if not options["state"]:
-            raise UsageError("the guest lane needs --state=DIR")
-        guest = Guest(options["state"], settings)
+        guest = Guest(options["state"] or str(DEFAULT_GUEST_STATE), settings)
+        shares = options["shares"] or [str(CHECKOUT)]
         if options["action"] == "end":
             guest.stop_if_booted_by(settings.session)
             return 0
@@ -172,7 +195,7 @@ def wine(arguments, settings):
         passed = dict(settings.passed_to_guest)
         if bits == 64 or wow64:
             passed["VRL_WINEARCH"] = "win64"
-        return guest_jobs.run_in_guest(guest, options["shares"], program, passed, not options["guest_system"])
+        return guest_jobs.run_in_guest(guest, shares, program, passed, not options["guest_system"])
     if not options["home"]:
         raise UsageError("no --home folder given")
     host = HostWine(Path(options["home"]).absolute(), bits, wow64, linger)
@@ -223,7 +246,7 @@ def end_session(folder, settings):
 
 
 def status(arguments):
-    checkout = Path(arguments[0] if arguments else Path(__file__).resolve().parents[2])
+    checkout = Path(arguments[0]) if arguments else CHECKOUT
     if not checkout.is_dir():
         raise UsageError(f"status: {checkout}: no such folder")
     checkout = checkout.resolve()

@@ -51,6 +51,15 @@ def _pids():
             yield int(entry)
 
 
+def running(pid):
+    """Whether PID is a process that has not ended (a zombie has)."""
+    stat = _read(f"/proc/{pid}/stat")
+    try:
+        return bool(stat) and stat.rsplit(b")", 1)[1].split()[0] != b"Z"
+    except IndexError:
+        return False
+
+
 def descendants(pid):
     """The processes below PID: its children, theirs, and so on."""
     children = {}

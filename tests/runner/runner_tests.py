@@ -33,6 +33,17 @@ def settings(**variables):
     return Settings.from_environment(dict({"HOME": os.environ.get("HOME", "/root")}, **variables))
 
 
+def wait_for(condition, seconds=30):
+    """Waits until CONDITION holds; a loaded host starts programs slowly."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError("waited in vain")
+        time.sleep(0.05)
+    # The session takes signals once its command runs.
+    time.sleep(0.2)
+
+
 class Scratch(unittest.TestCase):
     def setUp(self):
         self.work = Path(tempfile.mkdtemp(prefix="runner tests ñ."))
@@ -225,11 +236,12 @@ class Sessions(Scratch):
         # The script waits for its running command before it takes a signal;
         # the session hands the signal to the whole tree, so both go at once.
         marker = self.work / "trapped"
-        script = 'trap "touch \\"$1\\"; exit 143" TERM; sleep 60; echo went on'
-        session = subprocess.Popen([sys.executable, str(RUNNER), "session", "--", "bash", "-c", script, "script", str(marker)],
-                                   stdout=subprocess.PIPE, text=True)
+        started = self.work / "started"
+        script = 'trap "touch \\"$1\\"; exit 143" TERM; touch "$2"; sleep 60; echo went on'
+        session = subprocess.Popen([sys.executable, str(RUNNER), "session", "--", "bash", "-c", script, "script", str(marker),
+                                    str(started)], stdout=subprocess.PIPE, text=True)
         self.children.append(session)
-        time.sleep(1)
+        wait_for(started.exists)
         began = time.monotonic()
         session.send_signal(signal.SIGTERM)
         output, _ = session.communicate(timeout=30)
@@ -237,6 +249,21 @@ class Sessions(Scratch):
         self.assertEqual(session.returncode, 143)
         self.assertTrue(marker.exists(), "the script's trap did not run")
         self.assertNotIn("went on", output)
+
+    def test_a_command_that_outlives_its_interrupted_script_is_ended(self):
+        # As ctest does: the script ends at once on the interrupt, and one of
+        # the tests that it started ignores it and would go on as an orphan.
+        pid_file = self.work / "orphan.pid"
+        script = '(trap "" INT TERM; sleep 300 & echo $! >"$1"; wait) & sleep 60'
+        session = subprocess.Popen([sys.executable, str(RUNNER), "session", "--", "bash", "-c", script, "script",
+                                    str(pid_file)])
+        self.children.append(session)
+        wait_for(lambda: pid_file.exists() and pid_file.read_text().strip())
+        orphan = int(pid_file.read_text())
+        session.send_signal(signal.SIGINT)
+        session.wait(timeout=30)
+        self.assertEqual(session.returncode, 130)
+        self.assertFalse(processes.running(orphan), "a command of the interrupted script still runs")
 
     def test_a_session_ends_with_its_commands_exit_code_and_leaves_no_record(self):
         listing = self.work / "sessions"
