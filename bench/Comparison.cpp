@@ -17,11 +17,4 @@ void PrintTable(const ComparisonResult* results, int count)
                     row.measuredSecondsPerCall * kNanosecondsPerSecond,
                     row.baselineSecondsPerCall * kNanosecondsPerSecond, row.Ratio(), goal);
     }
-    std::printf("\n");
-    for (int i = 0; i < count; ++i) {
-        const ComparisonResult& row = results[i];
-        if (row.HasGoal())
-            std::printf("goal %s <= %gx: %s (%.2fx)\n", row.measured, row.goal, row.GoalMet() ? "met" : "NOT met",
-                        row.Ratio());
-    }
 }

@@ -19,7 +19,6 @@ struct ComparisonResult {
 
     double Ratio() const { return measuredSecondsPerCall / baselineSecondsPerCall; }
     bool HasGoal() const { return goal > 0; }
-    bool GoalMet() const { return Ratio() <= goal; }
 };
 
 // A baseline that is much cheaper than the measured side may make more calls
@@ -67,4 +66,6 @@ ComparisonResult Compare(const char* measuredName, Measured measured, const char
     return result;
 }
 
+// The table of RESULTS, one row each. scripts/bench reads the rows and judges
+// each figure against its goal.
 void PrintTable(const ComparisonResult* results, int count);
