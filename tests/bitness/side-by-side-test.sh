@@ -41,7 +41,7 @@ run() {
 register() { wine "${system[$1]}\\regsvr32.exe" /s "$(dll "$1")" || fail "$1-bit regsvr32 failed"; }
 unregister() { wine "${system[$1]}\\regsvr32.exe" /s /u "$(dll "$1")" || fail "$1-bit regsvr32 /u failed"; }
 sibling_library() {
-  wine "$(tool "$1" tests/latebinding/latebinding_typelibs.exe)" "$2" "$(sibling "$1")" >/dev/null \
+  wine "$(tool "$1" bin/vrl-regtlb.exe)" "$2" "$(sibling "$1")" >/dev/null \
     || fail "$1-bit sibling type library: $2 failed"
 }
 

@@ -233,6 +233,42 @@ TEST_F(SelfRegistration, PerUserInstallationWritesTheUsersClassesOnly)
     RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + ServerKeys[4]).c_str());
 }
 
+// What a client gets after regsvr32 /n /i:user. Windows merges the user's
+// classes into HKEY_CLASSES_ROOT; this Wine does not, so a client finds the
+// class by neither ProgID nor CLSID, nor in the category, and reaches the
+// server only through the file that the user's class key names. The day
+// Wine merges them, this test fails, and the README and the platform notes
+// must say so.
+TEST_F(SelfRegistration, APerUserRegistrationReachesAClientOnlyThroughTheUsersClassKey)
+{
+    constexpr DWORD kToolFailed = 1;
+    const std::wstring server = BuiltServer();
+    ASSERT_EQ(Regsvr32(L"/n /i:user", server), kRegsvr32Success);
+    struct Removal {
+        ~Removal()
+        {
+            Regsvr32(L"/u /n /i:user", BuiltServer());
+            RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Classes\\" + ServerKeys[4]).c_str());
+        }
+    } removal;
+
+    const std::wstring userServer =
+        RegistryText(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\" + ToWide(Clsid) + L"\\InprocServer32");
+    ASSERT_TRUE(SameFile(userServer, server)) << ToUtf8(userServer);
+    std::string output;
+    ASSERT_EQ(RunProcess(L"vrlres-show.exe \"" + userServer + L"\"", &output), 0u) << output;
+    EXPECT_NE(output.find("LanguageName: \"Spanish\""), std::string::npos) << output;
+
+    const char* const merged = "Wine now shows the user's classes to clients: update the README and the notes";
+    EXPECT_EQ(ClassValue(L"InprocServer32"), L"") << merged;
+    EXPECT_EQ(RunProcess(L"vrlres-show.exe --registered " + ToWide(ProgId), &output), kToolFailed) << merged;
+    EXPECT_NE(output.find("CLSIDFromProgID failed: 0x800401F3"), std::string::npos) << output;
+    EXPECT_EQ(RunProcess(L"vrlres-show.exe --registered " + ToWide(Clsid), &output), kToolFailed) << merged;
+    EXPECT_NE(output.find("CoCreateInstance failed: 0x80040154"), std::string::npos) << output;
+    ASSERT_EQ(RunProcess(L"vrl-discover.exe", &output), 0u) << output;
+    EXPECT_EQ(output.find(Clsid), std::string::npos) << merged << "\n" << output;
+}
+
 // The class key, and the reg tool's switches for the other registry view.
 const std::wstring ClassKeyName = L"HKCR\\CLSID\\" + ToWide(Clsid);
 const std::wstring OtherView = sizeof(void*) == sizeof(DWORD) ? L" /f /reg:64" : L" /f /reg:32";

@@ -1,10 +1,12 @@
-// Registers or unregisters type libraries in the machine's classes root:
+// Registers or unregisters type libraries in the machine's classes root, as
+// a late-bound client needs the sibling library vrllocale.tlb registered:
 //
-//   latebinding_typelibs register FILE...     in the order given
-//   latebinding_typelibs unregister FILE...   in reverse order, all attempted
+//   vrl-regtlb register FILE...     in the order given
+//   vrl-regtlb unregister FILE...   in reverse order, all attempted
 //
 // A FILE is a .tlb or a module holding the library as resource "TYPELIB" 1.
-// Exit code 0 when every step succeeded, 1 on a usage error, 2 otherwise.
+// Exit code 0 when every step succeeded, 1 when one failed, 2 on a usage
+// error.
 
 #include <windows.h>
 #include <oleauto.h>
@@ -14,12 +16,17 @@
 #include <string>
 
 #include "common/Ownership.h"
+#include "tools/console/ExitCodes.h"
 
 namespace {
 
-constexpr int kSucceeded = 0;
-constexpr int kUsage = 1;
-constexpr int kStepFailed = 2;
+constexpr wchar_t kUsageText[] = L"usage: vrl-regtlb register|unregister FILE...\n";
+
+int Usage(FILE* stream, int exitCode)
+{
+    std::fputws(kUsageText, stream);
+    return exitCode;
+}
 
 std::wstring FullPath(const wchar_t* file)
 {
@@ -66,11 +73,15 @@ bool Report(const char* step, const wchar_t* file, HRESULT result)
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 2 && (std::wcscmp(argv[1], L"--help") == 0 || std::wcscmp(argv[1], L"/?") == 0))
+        return Usage(stdout, kExitSuccess);
     if (argc < 3)
-        return kUsage;
+        return Usage(stderr, kExitUsage);
     const bool registering = std::wcscmp(argv[1], L"register") == 0;
-    if (!registering && std::wcscmp(argv[1], L"unregister") != 0)
-        return kUsage;
+    if (!registering && std::wcscmp(argv[1], L"unregister") != 0) {
+        std::fwprintf(stderr, L"vrl-regtlb: no command %ls\n", argv[1]);
+        return Usage(stderr, kExitUsage);
+    }
 
     bool allSucceeded = true;
     if (registering) {
@@ -80,5 +91,5 @@ int wmain(int argc, wchar_t** argv)
         for (int i = argc - 1; i >= 2; --i)
             allSucceeded = Report("unregister", argv[i], Unregister(FullPath(argv[i]))) && allSucceeded;
     }
-    return allSucceeded ? kSucceeded : kStepFailed;
+    return allSucceeded ? kExitSuccess : kExitFailure;
 }

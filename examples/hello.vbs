@@ -1,0 +1,2 @@
+Set resources = CreateObject("VrlDiscoveryResES.SpanishResources")
+WScript.Echo resources.GetString(100)   ' Aceptar
