@@ -14,9 +14,9 @@
 
 #include <memory>
 
-#include "registration/ReplacementMap.h"
-#include "registration/ScriptEngine.h"
-#include "registration/ScriptLexer.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/ScriptEngine.h"
+#include "regscript/ScriptLexer.h"
 #include "server/ServerModule.h"
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"

@@ -1,10 +1,10 @@
 // Writing one value clause ("= type text") into a key.
 
-#include "registration/ValueWriter.h"
+#include "regscript/ValueWriter.h"
 
 #include <oleauto.h>
 
-#include "registration/Win32Result.h"
+#include "common/Win32Result.h"
 
 namespace {
 
