@@ -20,6 +20,7 @@
 #include "tests/support/ComApartment.h"
 #include "tests/dispatch/TypeLibRegistration.h"
 #include "vrllocale.h"
+#include "common/Win32Result.h"
 
 namespace {
 
@@ -76,11 +77,11 @@ struct ServerUnderBench {
     HRESULT Open()
     {
         if (!module)
-            return HRESULT_FROM_WIN32(GetLastError());
+            return LastErrorResult();
         using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
         auto getClassObject = reinterpret_cast<GetClassObject>(GetProcAddress(module.Get(), "DllGetClassObject"));
         if (!getClassObject)
-            return HRESULT_FROM_WIN32(GetLastError());
+            return LastErrorResult();
         HRESULT result = getClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());
         if (FAILED(result))
             return result;

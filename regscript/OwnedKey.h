@@ -5,32 +5,22 @@
 
 #include <windows.h>
 
-class OwnedKey {
+#include "common/Ownership.h"
+
+class OwnedKey : public UniqueHandle<HKEY, RegCloseKey> {
 public:
-    OwnedKey() = default;
-    OwnedKey(const OwnedKey&) = delete;
-    OwnedKey& operator=(const OwnedKey&) = delete;
-    ~OwnedKey() { Close(); }
-
-    HKEY Get() const { return key_; }
-    bool IsHeld() const { return key_ != nullptr; }
-
     // Opens parent\name. On failure the held key stays and the open's status
     // is returned; on success the old key is closed, the new one held, and
     // the status of that close is returned.
-    LONG OpenInto(HKEY parent, const char* name, REGSAM rights)
+    template <class Char>
+    LONG OpenInto(HKEY parent, const Char* name, REGSAM rights)
     {
         HKEY opened = nullptr;
-        const LONG status = RegOpenKeyExA(parent, name, 0, rights, &opened);
-        if (status != ERROR_SUCCESS)
-            return status;
-        return Adopt(opened);
-    }
-
-    LONG OpenInto(HKEY parent, const wchar_t* name, REGSAM rights)
-    {
-        HKEY opened = nullptr;
-        const LONG status = RegOpenKeyExW(parent, name, 0, rights, &opened);
+        LONG status;
+        if constexpr (sizeof(Char) == sizeof(char))
+            status = RegOpenKeyExA(parent, name, 0, rights, &opened);
+        else
+            status = RegOpenKeyExW(parent, name, 0, rights, &opened);
         if (status != ERROR_SUCCESS)
             return status;
         return Adopt(opened);
@@ -40,19 +30,13 @@ public:
     LONG Adopt(HKEY key)
     {
         const LONG status = Close();
-        key_ = key;
+        Reset(key);
         return status;
     }
 
     LONG Close()
     {
-        if (!key_)
-            return ERROR_SUCCESS;
-        const LONG status = RegCloseKey(key_);
-        key_ = nullptr;
-        return status;
+        const HKEY held = Detach();
+        return held ? RegCloseKey(held) : ERROR_SUCCESS;
     }
-
-private:
-    HKEY key_ = nullptr;
 };

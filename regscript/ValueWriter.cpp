@@ -39,7 +39,7 @@ HRESULT WriteNumber(HKEY key, const char* name, const char* text)
 {
     wchar_t wideText[kScriptTokenCapacity];
     if (MultiByteToWideChar(CP_ACP, 0, text, -1, wideText, kScriptTokenCapacity) <= 0)
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastErrorResult();
     ULONG number = 0;
     const HRESULT hr = VarUI4FromStr(wideText, 0, 0, &number);
     if (FAILED(hr))
