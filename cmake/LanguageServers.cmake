@@ -92,6 +92,11 @@ macro(vrl_describe_languages)
     message(FATAL_ERROR "The source language (languages/${VRL_SOURCE_LANGUAGE}) is not complete")
   endif()
   message(STATUS "Language servers: ${VRL_SERVER_LANGUAGES} (shipped: ${VRL_PRODUCT_LANGUAGES})")
+  # The languages that this configure ships, one a line, for scripts/package:
+  # the folders of languages/ in the build folder outlive a language that
+  # dropped out.
+  list(JOIN VRL_PRODUCT_LANGUAGES "\n" _vrl_shipped)
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/languages/shipped.txt CONTENT "${_vrl_shipped}\n")
 endmacro()
 
 # vrl_language_generated_folder(<language> <variable>): where a language's

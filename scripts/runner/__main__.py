@@ -134,7 +134,11 @@ def _run_to_end(process, grace, whole_tree=False):
         if received and deadline is None:
             deadline = time.monotonic() + grace
         if deadline is not None and time.monotonic() > deadline:
-            process.kill()
+            for pid in ([*processes.descendants(process.pid), process.pid] if whole_tree else [process.pid]):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except OSError:
+                    pass
     for number in STOPPING_SIGNALS:
         signal.signal(number, _raise_interrupt)
     if received:

@@ -15,6 +15,7 @@ not start it, or ends it.
 import os
 import random
 import shlex
+import signal
 import subprocess
 import sys
 import time
@@ -96,15 +97,20 @@ def _remove(base):
 
 
 def _watch(base, wake_pipe):
-    subprocess.Popen([sys.executable, str(RUNNER), "watch-job", str(os.getpid()), str(base), str(wake_pipe)],
-                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                     start_new_session=True, close_fds=True)
+    """The watcher runs apart from the client's process tree (setsid --fork
+    leaves it to init), so that what ends the client, a signal to its tree
+    or a time-out, never reaches it."""
+    subprocess.run(["setsid", "--fork", sys.executable, str(RUNNER), "watch-job", str(os.getpid()), str(base),
+                    str(wake_pipe)], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   close_fds=True)
 
 
 def watch_job(client, base, wake_pipe):
     """Waits for the client to end. When it ended without taking its files
     away, the job was cancelled: one the guest has not begun is taken back,
     and the guest is asked to end one that runs."""
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, signal.SIG_IGN)
     while True:
         try:
             os.kill(client, 0)

@@ -71,5 +71,5 @@ done
 VRL_VERSION=255.255.65535.0 "$VRL_SOURCE/scripts/package" --no-build --wine-home "$wine64_home" --build32 "$work/none" \
   --build64 "$work/none" --out "$work/version" >"$work/package.log" 2>&1
 grep -q "^package: VRL_VERSION" "$work/package.log" && fail "VRL_VERSION=255.255.65535.0 was refused"
-grep -qF "package: $work/none makes no language server; build it first" "$work/package.log" \
+grep -qF "package: $work/none is not configured; build it first" "$work/package.log" \
   || fail "VRL_VERSION=255.255.65535.0: $(cat "$work/package.log")"

@@ -22,7 +22,10 @@ trap cleanup EXIT
 # ended.
 interrupt() {
   local name=$1 number=$2 group=$3 demo began rc=0 i
-  setsid "$VRL_SOURCE/scripts/demo" --no-build --wine-home "$work/home" >"$work/$name.log" 2>&1 &
+  # A background job of a script starts with the interrupt ignored, which no
+  # script can trap: the demo starts as a terminal's foreground job would.
+  /usr/bin/python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
+    "$VRL_SOURCE/scripts/demo" --no-build --wine-home "$work/home" >"$work/$name.log" 2>&1 &
   demo=$!
   for ((i = 0; i < 3000; i++)); do
     grep -q '^== vrl-discover --texts' "$work/$name.log" && break
