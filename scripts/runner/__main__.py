@@ -185,9 +185,7 @@ def wine(arguments, settings):
         return 0
     if not options["program"]:
         raise UsageError("no program to run")
-    had_server = host.server_running()
-    host.prepare()
-    if not had_server:
+    if host.prepare():
         sessions.record_home(settings.session, host.home)
     try:
         process = subprocess.Popen([str(host.loader), *options["program"]], env=host.environment(), close_fds=True)

@@ -81,11 +81,15 @@ class HostWine:
         subprocess.run([str(self.loader), "cmd", "/c", "exit"], env=self.environment(), **QUIET)
         (self.prefix / READY_MARK).touch()
 
+    def _end_server(self, prefix, server):
+        """Ends the prefix's server and every program of it, and waits for them."""
+        environment = self.environment(prefix=prefix, server=server)
+        subprocess.run([str(server), "-k"], env=environment, **QUIET)
+        subprocess.run([str(server), "-w"], env=environment, **QUIET)
+
     def _end_one(self, prefix, server):
         if prefix.is_dir():
-            environment = self.environment(prefix=prefix, server=server)
-            subprocess.run([str(server), "-k"], env=environment, **QUIET)
-            subprocess.run([str(server), "-w"], env=environment, **QUIET)
+            self._end_server(prefix, server)
         shutil.rmtree(prefix, ignore_errors=True)
 
     def _prefixes(self):
@@ -120,21 +124,22 @@ class HostWine:
             if not self.users_lock.acquire(wait=False):
                 return
             try:
+                # The server of whichever bitness runs there: a session
+                # records homes, not their bitness.
                 for prefix in (self.home / "prefix", self.home / "prefix-wow64"):
                     for process in processes.wine_processes(prefix, "wineserver*"):
-                        if process.prefix != str(prefix):
-                            continue
-                        server = lanes.SERVER64 if process.command == "wineserver64" else lanes.SERVER32
-                        environment = self.environment(prefix=prefix, server=server)
-                        subprocess.run([str(server), "-k"], env=environment, **QUIET)
-                        subprocess.run([str(server), "-w"], env=environment, **QUIET)
+                        if process.prefix == str(prefix):
+                            wine64 = process.command == "wineserver64"
+                            self._end_server(prefix, lanes.SERVER64 if wine64 else lanes.SERVER32)
             finally:
                 self.users_lock.release()
 
     def prepare(self):
         """Makes the prefix ready and its server running, and takes this
-        program's share of the users' lock; the caller releases it."""
+        program's share of the users' lock; the caller releases it. True
+        when it started the server."""
         self.home.mkdir(parents=True, exist_ok=True)
+        started = False
         with self.prefix_lock:
             if not self.ready():
                 # A prefix that is not ready may still have programs of a run
@@ -142,6 +147,9 @@ class HostWine:
                 with self.users_lock:
                     self._end_one(self.prefix, self.server)
                     self._make()
+                started = True
             elif not self.server_running():
                 self._start_server()
+                started = True
             self.users_lock.acquire(shared=True)
+        return started
