@@ -240,7 +240,7 @@ def wix_source(product, flavour, version, server_file, key_rows):
     <Directory Id="TARGETDIR" Name="SourceDir">
       {folders[0]}
           <Component Id="ServerComponent" Guid="{product.server_component}"{component_win64}>
-            <File Id="{SERVER_FILE_ID}" Name="{name}.dll" Source={quoteattr(server_file)} KeyPath="yes"/>
+            <File Id="{SERVER_FILE_ID}" Name="{name}.dll" Source={quoteattr(str(server_file))} KeyPath="yes"/>
           </Component>
           <Component Id="ProgIdComponent" Guid="{product.progid_component}">
             {key_path_value(key_rows["ProgIdComponent"], classes_root)}
