@@ -13,10 +13,10 @@
 
 #include "bench/Comparison.h"
 #include "common/ResourceIds.h"
-#include "registration/ReplacementMap.h"
+#include "regscript/ReplacementMap.h"
 #include "registration/ScratchClassesRoot.h"
-#include "registration/ScriptEngine.h"
-#include "registration/ScriptLexer.h"
+#include "regscript/ScriptEngine.h"
+#include "regscript/ScriptLexer.h"
 #include "server/ServerModule.h"
 
 namespace {

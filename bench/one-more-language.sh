@@ -55,7 +55,8 @@ trap 'exit 1' INT TERM
 # own), nothing fuzzy.
 "$langkit" new "$tag" --name "$name" --languages "$work" >/dev/null || fail "langkit new $tag"
 folder=$work/$name
-module=$("$python" -c 'import json, sys; print(json.load(open(sys.argv[1]))["module"])' "$folder/language.json") \
+module=$(PYTHONPATH=$source_tree/langkit "$python" -c \
+  'import sys; from vrllangkit.identity import load_identity; print(load_identity(sys.argv[1]).module)' "$folder/language.json") \
   || fail "no module name in $folder/language.json"
 "$python" - "$folder/texts.po" <<'PY' || fail "cannot translate $folder/texts.po"
 import sys

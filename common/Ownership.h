@@ -6,134 +6,74 @@
 #include <oleauto.h>
 #include <objbase.h>
 
-// A COM reference: Release on destruction.
-template <class Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    explicit ComRef(Interface* adopted) : pointer_(adopted) {}
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ComRef(ComRef&& other) : pointer_(other.Detach()) {}
-    ComRef& operator=(ComRef&& other)
-    {
-        if (this != &other) {
-            Reset();
-            pointer_ = other.Detach();
-        }
-        return *this;
-    }
-    ~ComRef() { Reset(); }
-
-    Interface* Get() const { return pointer_; }
-    Interface* operator->() const { return pointer_; }
-    explicit operator bool() const { return pointer_ != nullptr; }
-    // Out parameter for a call that hands over a new reference.
-    Interface** Put()
-    {
-        Reset();
-        return &pointer_;
-    }
-    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-    Interface* Detach()
-    {
-        Interface* p = pointer_;
-        pointer_ = nullptr;
-        return p;
-    }
-    void Reset()
-    {
-        if (pointer_) {
-            pointer_->Release();
-            pointer_ = nullptr;
-        }
-    }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
-// A BSTR: SysFreeString on destruction.
-class UniqueBstr {
-public:
-    UniqueBstr() = default;
-    explicit UniqueBstr(BSTR adopted) : value_(adopted) {}
-    UniqueBstr(const UniqueBstr&) = delete;
-    UniqueBstr& operator=(const UniqueBstr&) = delete;
-    ~UniqueBstr() { SysFreeString(value_); }
-
-    BSTR Get() const { return value_; }
-    BSTR* Put()
-    {
-        SysFreeString(value_);
-        value_ = nullptr;
-        return &value_;
-    }
-    BSTR Detach()
-    {
-        BSTR v = value_;
-        value_ = nullptr;
-        return v;
-    }
-
-private:
-    BSTR value_ = nullptr;
-};
-
-// Task memory (CoTaskMemAlloc): CoTaskMemFree on destruction.
-template <class T>
-class TaskMemory {
-public:
-    TaskMemory() = default;
-    explicit TaskMemory(T* adopted) : pointer_(adopted) {}
-    TaskMemory(const TaskMemory&) = delete;
-    TaskMemory& operator=(const TaskMemory&) = delete;
-    ~TaskMemory() { CoTaskMemFree(pointer_); }
-
-    T* Get() const { return pointer_; }
-    T** Put()
-    {
-        CoTaskMemFree(pointer_);
-        pointer_ = nullptr;
-        return &pointer_;
-    }
-    T* Detach()
-    {
-        T* p = pointer_;
-        pointer_ = nullptr;
-        return p;
-    }
-    void Reset(T* adopted = nullptr)
-    {
-        CoTaskMemFree(pointer_);
-        pointer_ = adopted;
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
-
-// A handle that one function of the platform closes: Close(handle) on
-// destruction, unless the handle is null.
-template <class Handle, auto Close>
+// The one owner: a handle, pointer or string that one function of the
+// platform releases. Release(value) runs on destruction and on Reset, unless
+// the value is null. Get reads it, Put hands its slot to a call that returns
+// a new one (the old one released first), Detach gives it up.
+template <class Value, auto Release>
 class UniqueHandle {
 public:
     UniqueHandle() = default;
-    explicit UniqueHandle(Handle adopted) : handle_(adopted) {}
+    explicit UniqueHandle(Value adopted) : value_(adopted) {}
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle()
+    UniqueHandle(UniqueHandle&& other) : value_(other.Detach()) {}
+    UniqueHandle& operator=(UniqueHandle&& other)
     {
-        if (handle_)
-            Close(handle_);
+        if (this != &other)
+            Reset(other.Detach());
+        return *this;
+    }
+    ~UniqueHandle() { Reset(); }
+
+    Value Get() const { return value_; }
+    explicit operator bool() const { return value_ != nullptr; }
+    Value* Put()
+    {
+        Reset();
+        return &value_;
+    }
+    Value Detach()
+    {
+        const Value value = value_;
+        value_ = nullptr;
+        return value;
+    }
+    // Releases the held value (if any) and holds `adopted`.
+    void Reset(Value adopted = nullptr)
+    {
+        if (value_)
+            Release(value_);
+        value_ = adopted;
     }
 
-    Handle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
 private:
-    Handle handle_ = nullptr;
+    Value value_ = nullptr;
 };
+
+template <class Interface>
+void ReleaseInterface(Interface* pointer)
+{
+    pointer->Release();
+}
+
+// A COM reference: Release on destruction.
+template <class Interface>
+class ComRef : public UniqueHandle<Interface*, ReleaseInterface<Interface>> {
+public:
+    using UniqueHandle<Interface*, ReleaseInterface<Interface>>::UniqueHandle;
+
+    Interface* operator->() const { return this->Get(); }
+    // Out parameter for a call that hands over a new reference as void**.
+    void** PutVoid() { return reinterpret_cast<void**>(this->Put()); }
+};
+
+// A BSTR: SysFreeString on destruction.
+using UniqueBstr = UniqueHandle<BSTR, SysFreeString>;
+
+// Task memory (CoTaskMemAlloc): CoTaskMemFree on destruction.
+template <class T>
+using TaskMemory = UniqueHandle<T*, CoTaskMemFree>;
 
 // A loaded module: FreeLibrary on destruction.
 using LoadedModule = UniqueHandle<HMODULE, FreeLibrary>;

@@ -12,12 +12,6 @@ const wchar_t* NoObjectDescription()
     return nullptr;
 }
 
-// The component category is enrolled by DllRegisterServer itself.
-const CategoryMapEntry* NoCategoryMap()
-{
-    return nullptr;
-}
-
 void NoClassInit(BOOL)
 {
 }
@@ -25,6 +19,6 @@ void NoClassInit(BOOL)
 
 constinit ClassEntry g_classTable[] = {
     {&CLSID_LanguageServer, UpdateResourceClassRegistry, CreateClassFactory, CreateResourceObject, nullptr,
-     NoObjectDescription, NoCategoryMap, NoClassInit},
+     NoObjectDescription, NoClassInit},
     {},
 };

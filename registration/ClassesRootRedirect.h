@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-#include "registration/OwnedKey.h"
-#include "registration/Win32Result.h"
+#include "regscript/OwnedKey.h"
+#include "common/Win32Result.h"
 
 class ClassesRootRedirect {
 public:

@@ -16,14 +16,11 @@ HRESULT CreateCategoryManager(ComRef<ICatRegister>& manager)
                             manager.PutVoid());
 }
 
-HRESULT RegisterRow(ICatRegister* manager, REFCLSID clsid, const CategoryMapEntry& row, bool doRegister)
+HRESULT EnrolRow(ICatRegister* manager, REFCLSID clsid, REFGUID catid, bool doRegister)
 {
-    CATID catid = *row.catid;
-    if (row.categoryKind == kImplementedCategory)
-        return doRegister ? manager->RegisterClassImplCategories(clsid, kOneCategory, &catid)
-                          : manager->UnRegisterClassImplCategories(clsid, kOneCategory, &catid);
-    return doRegister ? manager->RegisterClassReqCategories(clsid, kOneCategory, &catid)
-                      : manager->UnRegisterClassReqCategories(clsid, kOneCategory, &catid);
+    CATID copy = catid;
+    return doRegister ? manager->RegisterClassImplCategories(clsid, kOneCategory, &copy)
+                      : manager->UnRegisterClassImplCategories(clsid, kOneCategory, &copy);
 }
 
 // The manager answers S_FALSE for a class that is not in the category, also
@@ -45,28 +42,13 @@ HRESULT EnrolInImplementedCategory(REFCLSID clsid, REFGUID catid, bool doRegiste
     const HRESULT hr = CreateCategoryManager(manager);
     if (FAILED(hr))
         return hr;
-    const HRESULT result = RegisterRow(manager.Get(), clsid, {kImplementedCategory, &catid}, doRegister);
+    const HRESULT result = EnrolRow(manager.Get(), clsid, catid, doRegister);
     if (FAILED(result) && !doRegister && IsOutsideCategory(manager.Get(), clsid, catid))
         return S_OK;
     return result;
 }
 
 }  // namespace
-
-HRESULT RegisterClassCategories(REFCLSID clsid, const CategoryMapEntry* map, bool doRegister)
-{
-    if (!map)
-        return S_OK;
-    ComRef<ICatRegister> manager;
-    if (FAILED(CreateCategoryManager(manager)))
-        return S_OK;
-    for (const CategoryMapEntry* row = map; row->categoryKind != kEndOfCategoryMap; ++row) {
-        const HRESULT hr = RegisterRow(manager.Get(), clsid, *row, doRegister);
-        if (FAILED(hr) && doRegister)
-            return hr;
-    }
-    return S_OK;
-}
 
 HRESULT RegisterCategory(REFGUID catid, const wchar_t* description)
 {

@@ -2,12 +2,10 @@
 
 #include "common/Guids.h"
 #include "common/LocalizationCategory.h"
-#include "registration/GuidKeyPath.h"
-#include "registration/OwnedKey.h"
-#include "registration/RegistryLimits.h"
-#include "registration/RegistryTree.h"
-#include "registration/ServerRegistration.h"
-#include "registration/Win32Result.h"
+#include "registration/ClassKeys.h"
+#include "regscript/OwnedKey.h"
+#include "regscript/RegistryTree.h"
+#include "common/Win32Result.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "registration/ModulePath.h"
 
-#include "registration/Win32Result.h"
+#include "common/Win32Result.h"
+#include "regscript/OwnedKey.h"
 
 namespace {
 
@@ -83,4 +84,20 @@ HRESULT ChooseScriptPath(HMODULE module, const wchar_t* longPath, ModulePathBuff
     }
     chosen[0] = L'\0';
     return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+}
+
+bool ReadDefaultText(HKEY parent, const wchar_t* path, REGSAM view, ModulePathBuffer& text)
+{
+    text[0] = L'\0';
+    OwnedKey key;
+    if (key.OpenInto(parent, path, KEY_QUERY_VALUE | view) != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof text - sizeof text[0];
+    if (RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS &&
+        type == REG_SZ)
+        text[size / sizeof text[0]] = L'\0';
+    else
+        text[0] = L'\0';
+    return true;
 }

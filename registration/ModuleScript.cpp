@@ -1,11 +1,10 @@
 #include "registration/ModuleScript.h"
 
-#include "registration/EscapeQuotes.h"
 #include "registration/ModulePath.h"
-#include "registration/ReplacementMap.h"
-#include "registration/ScriptEngine.h"
-#include "registration/ScriptLexer.h"
-#include "registration/Win32Result.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/ScriptEngine.h"
+#include "regscript/ScriptLexer.h"
+#include "common/Win32Result.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
 
@@ -111,4 +110,15 @@ HRESULT RunFileScript(const wchar_t* path, const wchar_t* modulePath, UINT resou
         return hr;
     ScriptLexer lexer(map);
     return ApplyScript(lexer, text.Get(), mode);
+}
+
+void EscapeQuotes(wchar_t* destination, const wchar_t* source)
+{
+    constexpr wchar_t kQuote = L'\'';
+    for (; *source != L'\0'; ++source) {
+        *destination++ = *source;
+        if (*source == kQuote)
+            *destination++ = kQuote;
+    }
+    *destination = L'\0';
 }

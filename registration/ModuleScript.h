@@ -27,3 +27,8 @@ HRESULT ApplyModuleScript(const ServerModule& module, UINT resourceId, RegistryU
 // writes down: the file's own, or the one it will be installed at.
 HRESULT RunFileScript(const wchar_t* path, const wchar_t* modulePath, UINT resourceId,
                       const ReplacementPair* extraPairs, ScriptMode mode);
+
+// Doubles every single quote of a value that will stand inside a quoted
+// script token, so that it reads back as the original text. `destination`
+// must hold twice the length of `source` plus the NUL.
+void EscapeQuotes(wchar_t* destination, const wchar_t* source);

@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include "registration/ClassesRootRedirect.h"
-#include "registration/RegistryLimits.h"
+#include "regscript/RegistryTree.h"
 
 class ScratchClassesRoot {
 public:

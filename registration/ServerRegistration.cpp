@@ -3,11 +3,11 @@
 #include <olectl.h>
 
 #include "registration/ComponentCategories.h"
-#include "registration/DefaultValueText.h"
+#include "registration/ModulePath.h"
 #include "registration/DirectCategoryRows.h"
-#include "registration/GuidKeyPath.h"
+#include "registration/ClassKeys.h"
 #include "common/LocalizationCategory.h"
-#include "registration/OwnedKey.h"
+#include "regscript/OwnedKey.h"
 #include "registration/RegistrationSequence.h"
 #include "registration/TypeLibRegistration.h"
 #include "common/Guids.h"
@@ -103,11 +103,6 @@ HRESULT ModuleRegisterClasses(const ServerModule& module)
         result = entry->updateRegistry(RegistryUpdate::Register);
         if (FAILED(result))
             return result;
-        if (!entry->categoryMap)
-            continue;
-        result = RegisterClassCategories(*entry->clsid, entry->categoryMap(), true);
-        if (FAILED(result))
-            return result;
     }
     return result;
 }
@@ -119,11 +114,9 @@ HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLi
         if (!IsSelected(*entry))
             continue;
         result = FirstFailure(result, entry->updateRegistry(RemovalFor(*entry->clsid, scope)));
-        if (entry->categoryMap)
-            RegisterClassCategories(*entry->clsid, entry->categoryMap(), false);
     }
     if (unregisterTypeLib)
-        result = FirstFailure(result, ModuleUnregisterTypeLib(module));
+        result = FirstFailure(result, ModuleUnregisterTypeLib(module, scope));
     return SUCCEEDED(result) ? S_OK : result;
 }
 

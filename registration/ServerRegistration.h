@@ -10,16 +10,13 @@
 
 struct ServerModule;
 
-// Applies every selected class's script and category map (the first step of
-// RunRegistration). Stops at the first failure.
+// Applies every selected class's script (the first step of RunRegistration). Stops at the first failure.
 HRESULT ModuleRegisterClasses(const ServerModule& module);
-// Removes what ModuleRegisterClasses and the type library's registration made in the classes of `scope`; every
-// step is tried. The first failure to read the module's own script or type
+// Removes what ModuleRegisterClasses and the type library's registration made
+// in the classes of `scope`, the library through the removal of that scope;
+// every step is tried. The first failure to read the module's own script or type
 // library is reported.
 HRESULT ModuleUnregisterServer(const ServerModule& module, bool unregisterTypeLib, RegistrationScope scope);
-
-inline constexpr wchar_t kClassesKeyName[] = L"CLSID\\";
-inline constexpr wchar_t kImplementedCategoriesKeyName[] = L"Implemented Categories";
 
 // The bodies of DllRegisterServer and DllUnregisterServer.
 HRESULT RegisterServer(const ServerModule& module);

@@ -2,10 +2,9 @@
 
 #include <oleauto.h>
 
-#include "registration/DefaultValueText.h"
-#include "registration/GuidKeyPath.h"
 #include "registration/ModulePath.h"
-#include "registration/OwnedKey.h"
+#include "registration/ClassKeys.h"
+#include "regscript/OwnedKey.h"
 #include "common/Ownership.h"
 #include "server/ServerModule.h"
 

@@ -58,13 +58,10 @@ HRESULT UnregisterForUser(const ServerModule& module)
     if (FAILED(redirected))
         return redirected;
     const HRESULT enrolment = RemoveEnrolmentDirectly(CLSID_LanguageServer);
-    HRESULT hr = ModuleUnregisterServer(module, false, RegistrationScope::User);
-    const HRESULT library = ModuleUnregisterTypeLib(module, RegistrationScope::User);
-    if (SUCCEEDED(hr))
-        hr = library;
+    const HRESULT hr = ModuleUnregisterServer(module, true, RegistrationScope::User);
     if (FAILED(enrolment))
         return SELFREG_E_CLASS;
-    return SUCCEEDED(hr) ? S_OK : hr;
+    return hr;
 }
 
 }  // namespace

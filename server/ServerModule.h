@@ -8,8 +8,6 @@
 #include "server/ModuleHeap.h"
 #include "server/TerminationList.h"
 
-struct CategoryMapEntry;
-
 // Builds an object: (context, requested interface, out pointer).
 using CreatorFunction = HRESULT (*)(void* context, REFIID iid, void** out);
 
@@ -27,7 +25,6 @@ struct ClassEntry {
     CreatorFunction createInstance;
     IUnknown* classObject;
     const wchar_t* (*objectDescription)();
-    const CategoryMapEntry* (*categoryMap)();
     void (*classInit)(BOOL starting);
 };
 

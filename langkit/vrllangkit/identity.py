@@ -4,7 +4,11 @@ language folder as language.json, which later build steps read as well.
 
 A new language's GUIDs are derived (UUID version 5) from one fixed
 namespace and the module name, so that deriving them again gives the same
-ones; a folder may also pin GUIDs of its own, as the Spanish one does."""
+ones; a folder may also pin GUIDs of its own, as the Spanish one does.
+The installer's codes of a language's product (upgrade codes and component
+GUIDs, one per package flavour) are derived the same way, unless the folder
+pins them under productCodes, as the Spanish one does: installed products
+carry the codes they were first shipped with."""
 
 import json
 import locale
@@ -48,12 +52,61 @@ class Identity:
     numbers: tuple
     version_text: str
     help_file: str
+    # Pinned installer codes, or None when they are derived.
+    product_codes: "ProductCodes | None" = None
 
     @property
     def rc_language(self):
         """The resource language as the LANGUAGE statement of a resource
         script takes it: primary, sub."""
         return self.resource_language & 0x3FF, self.resource_language >> 10
+
+
+# The package flavours: per machine for each registry view, and per user.
+PACKAGE_FLAVOURS = ("x86", "x64", "user")
+MACHINE_FLAVOURS = ("x86", "x64")
+
+
+@dataclass(frozen=True)
+class ProductCodes:
+    """A product's installer codes, each a map of package flavour to GUID.
+    The ProgID and type library components hold what both registry views
+    share, so both per-machine flavours have the same one."""
+
+    upgrade_code: dict
+    server_component: dict
+    progid_component: dict
+    typelib_component: dict
+
+
+_PRODUCT_CODE_KEYS = {
+    "upgrade_code": "upgradeCode",
+    "server_component": "serverComponent",
+    "progid_component": "progIdComponent",
+    "typelib_component": "typeLibComponent",
+}
+# The components that both per-machine flavours share.
+_SHARED_COMPONENTS = ("progid_component", "typelib_component")
+# An optional key of the file.
+PRODUCT_CODES_KEY = "productCodes"
+
+
+def derived_product_codes(module):
+    """The installer codes of a module that pins none of its own."""
+    def derived(purpose, shared):
+        return {flavour: derived_guid(f"{module}/{purpose}/{'x86' if shared and flavour in MACHINE_FLAVOURS else flavour}")
+                for flavour in PACKAGE_FLAVOURS}
+    return ProductCodes(
+        upgrade_code=derived("upgrade", False),
+        server_component=derived("server-component", False),
+        progid_component=derived("progid-component", True),
+        typelib_component=derived("typelib-component", True),
+    )
+
+
+def product_codes(identity):
+    """The identity's installer codes: pinned, or else derived."""
+    return identity.product_codes or derived_product_codes(identity.module)
 
 
 # The file's keys, in the order the file lists them.
@@ -78,10 +131,11 @@ _KEYS = {
 
 # The GUIDs that every server shares or calls on: no server's CLSID or LIBID
 # may be one of them.
+LOCALIZATION_CATID = "{8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}"
 SHARED_GUIDS = {
     "{E7092C4D-B18F-4A53-9C6E-2F8D41B07A95}": "the sibling library vrllocale.tlb's LIBID",
     "{41B7E3F0-95C2-4D6A-8E19-B3F05A72C6D8}": "the interface ILocaleResources's IID",
-    "{8F16D2A9-3C5E-4B71-A0D8-E2479B6C5F13}": "the localization category's CATID",
+    LOCALIZATION_CATID: "the localization category's CATID",
     "{0002E005-0000-0000-C000-000000000046}": "the platform's component categories manager's CLSID",
     "{0002E012-0000-0000-C000-000000000046}": "the platform's category registration IID",
     "{0002E013-0000-0000-C000-000000000046}": "the platform's category information IID",
@@ -152,7 +206,7 @@ def _typed_values(document):
     missing = [key for key in _KEYS.values() if key not in document]
     if missing:
         found.append(f"missing {', '.join(missing)}")
-    unknown = sorted(set(document) - set(_KEYS.values()))
+    unknown = sorted(set(document) - set(_KEYS.values()) - {PRODUCT_CODES_KEY})
     if unknown:
         found.append(f"unknown key{'s' if len(unknown) > 1 else ''} {', '.join(unknown)}")
     values = {}
@@ -178,7 +232,35 @@ def _typed_values(document):
             found.append(f"{key} must be a whole number")
             continue
         values[field] = value
+    if PRODUCT_CODES_KEY in document:
+        codes, code_problems = _typed_product_codes(document[PRODUCT_CODES_KEY])
+        found += code_problems
+        if codes:
+            values["product_codes"] = codes
     return values, found
+
+
+def _typed_product_codes(document):
+    """The pinned installer codes, or the messages of what is wrong with them."""
+    if not isinstance(document, dict) or set(document) != set(_PRODUCT_CODE_KEYS.values()):
+        return None, [f"{PRODUCT_CODES_KEY} must be an object of {', '.join(_PRODUCT_CODE_KEYS.values())}"]
+    found = []
+    codes = {}
+    for field, key in _PRODUCT_CODE_KEYS.items():
+        name = f"{PRODUCT_CODES_KEY}.{key}"
+        by_flavour = document[key]
+        if not isinstance(by_flavour, dict) or set(by_flavour) != set(PACKAGE_FLAVOURS):
+            found.append(f"{name} must be an object of {', '.join(PACKAGE_FLAVOURS)}")
+            continue
+        wrong = [flavour for flavour in PACKAGE_FLAVOURS
+                 if not isinstance(by_flavour[flavour], str) or not _BRACED_GUID.fullmatch(by_flavour[flavour])]
+        if wrong:
+            found += [f"{name}.{flavour} must be a braced upper-case GUID" for flavour in wrong]
+        elif field in _SHARED_COMPONENTS and by_flavour["x86"] != by_flavour["x64"]:
+            found.append(f"{name}: x86 and x64 must be the same GUID (both registry views share the component)")
+        else:
+            codes[field] = {flavour: by_flavour[flavour] for flavour in PACKAGE_FLAVOURS}
+    return (None, found) if found else (ProductCodes(**codes), [])
 
 
 class IdentityRefused(Refused, ValueError):
@@ -218,13 +300,18 @@ def identity_document(identity):
     values = asdict(identity)
     values["resource_language"] = f"0x{identity.resource_language:04X}"
     values["numbers"] = list(identity.numbers)
-    return json.dumps({key: values[field] for field, key in _KEYS.items()}, indent=2, ensure_ascii=False) + "\n"
+    document = {key: values[field] for field, key in _KEYS.items()}
+    if identity.product_codes:
+        document[PRODUCT_CODES_KEY] = {key: getattr(identity.product_codes, field)
+                                       for field, key in _PRODUCT_CODE_KEYS.items()}
+    return json.dumps(document, indent=2, ensure_ascii=False) + "\n"
 
 
-def derived_guid(module, purpose):
-    """The GUID of a module for one purpose ("clsid", "libid", ...), braced
-    and upper case, the same on every run."""
-    return "{" + str(uuid.uuid5(GUID_NAMESPACE, f"{module}/{purpose}")).upper() + "}"
+def derived_guid(name, namespace=GUID_NAMESPACE):
+    """The GUID of a name in a namespace (a UUID, or a GUID's text), braced
+    and upper case, the same on every run (UUID version 5). The kit's names
+    are a module's purposes: "VrlDiscoveryResFR/clsid", ..."""
+    return "{" + str(uuid.uuid5(uuid.UUID(str(namespace)), name)).upper() + "}"
 
 
 def windows_language_id(tag):
@@ -301,8 +388,8 @@ def derive_identity(tag, suffix, template):
         class_name=f"VrlDiscovery{class_word}Resources",
         prog_id=prog_id,
         versioned_prog_id=prog_id + ".1",
-        clsid=derived_guid(module, "clsid"),
-        libid=derived_guid(module, "libid"),
+        clsid=derived_guid(f"{module}/clsid"),
+        libid=derived_guid(f"{module}/libid"),
         resource_language=language_id,
         reported_primary_language=language_id & 0x3FF,
         reported_sub_language=language_id >> 10,

@@ -7,7 +7,6 @@ resource language.
 
 Usage: language_identities.py DLL=LANGUAGE-FOLDER..."""
 
-import json
 import re
 import sys
 import unittest
@@ -16,9 +15,13 @@ from pathlib import Path
 
 import pefile
 
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "langkit"))
+from vrllangkit.identity import load_identity  # noqa: E402
+
 REGISTRY_SCRIPT_ID = 1001
 MODULE_NAME_STRING_ID = 1000
-UNIQUE_KEYS = ("module", "progId", "clsid", "libid", "resourceLanguage")
+UNIQUE_FIELDS = ("module", "prog_id", "clsid", "libid", "resource_language")
 BRACED_GUID = re.compile(r"\{[0-9A-Fa-f-]{36}\}")
 
 
@@ -36,7 +39,7 @@ def resource_entries(image, kind):
 class Server:
     def __init__(self, dll, folder):
         self.dll = Path(dll)
-        self.identity = json.loads((Path(folder) / "language.json").read_text(encoding="utf-8"))
+        self.identity = load_identity(Path(folder) / "language.json")
         self.image = pefile.PE(str(dll))
 
 
@@ -46,41 +49,41 @@ class LanguageIdentities(unittest.TestCase):
     def test_each_server_names_itself_as_its_folder_says(self):
         for server in self.servers:
             identity, image = server.identity, server.image
-            with self.subTest(module=identity["module"]):
-                self.assertEqual(server.dll.name, identity["module"] + ".dll")
-                self.assertEqual(image.DIRECTORY_ENTRY_EXPORT.name.decode(), identity["module"] + ".dll")
+            with self.subTest(module=identity.module):
+                self.assertEqual(server.dll.name, identity.module + ".dll")
+                self.assertEqual(image.DIRECTORY_ENTRY_EXPORT.name.decode(), identity.module + ".dll")
 
                 [(_, _, script)] = [entry for entry in resource_entries(image, "REGISTRY") if entry[0] == REGISTRY_SCRIPT_ID]
                 text = script.decode("ascii")
-                self.assertEqual({guid.upper() for guid in BRACED_GUID.findall(text)}, {identity["clsid"], identity["libid"]})
-                self.assertIn(f"\t{identity['versionedProgId']} = s '{identity['className']} Class'\r\n", text)
-                self.assertIn(f"\t{identity['progId']} = s '{identity['className']} Class'\r\n", text)
-                self.assertIn(f"CurVer = s '{identity['versionedProgId']}'", text)
+                self.assertEqual({guid.upper() for guid in BRACED_GUID.findall(text)}, {identity.clsid, identity.libid})
+                self.assertIn(f"\t{identity.versioned_prog_id} = s '{identity.class_name} Class'\r\n", text)
+                self.assertIn(f"\t{identity.prog_id} = s '{identity.class_name} Class'\r\n", text)
+                self.assertIn(f"CurVer = s '{identity.versioned_prog_id}'", text)
 
                 [(_, _, library)] = list(resource_entries(image, "TYPELIB"))
                 for key in ("clsid", "libid"):
-                    self.assertIn(uuid.UUID(identity[key]).bytes_le, library, key)
-                self.assertIn(identity["className"].encode(), library)
+                    self.assertIn(uuid.UUID(getattr(identity, key)).bytes_le, library, key)
+                self.assertIn(identity.class_name.encode(), library)
 
                 strings = {key.decode(): value.decode() for info in image.FileInfo[0] if hasattr(info, "StringTable")
                            for table in info.StringTable for key, value in table.entries.items()}
-                self.assertEqual(strings["InternalName"], identity["module"])
-                self.assertEqual(strings["OriginalFilename"], identity["module"] + ".DLL")
+                self.assertEqual(strings["InternalName"], identity.module)
+                self.assertEqual(strings["OriginalFilename"], identity.module + ".DLL")
 
                 languages = {language for _, language, _ in resource_entries(image, pefile.RESOURCE_TYPE["RT_STRING"])}
-                self.assertEqual(languages, {int(identity["resourceLanguage"], 16)})
+                self.assertEqual(languages, {identity.resource_language})
                 module_name = [name for entry in image.DIRECTORY_ENTRY_RESOURCE.entries if entry.id == pefile.RESOURCE_TYPE["RT_STRING"]
                                for block in entry.directory.entries
                                for name in [getattr(block.directory, "strings", {}).get(MODULE_NAME_STRING_ID)] if name]
-                self.assertEqual(module_name, [identity["module"]])
+                self.assertEqual(module_name, [identity.module])
 
     def test_no_two_servers_share_an_identifier(self):
-        for key in UNIQUE_KEYS:
-            values = [server.identity[key].upper() for server in self.servers]
-            self.assertEqual(len(values), len(set(values)), f"{key}: {values}")
-        guids = [uuid.UUID(server.identity[key]).bytes_le for server in self.servers for key in ("clsid", "libid")]
+        for field in UNIQUE_FIELDS:
+            values = [str(getattr(server.identity, field)).upper() for server in self.servers]
+            self.assertEqual(len(values), len(set(values)), f"{field}: {values}")
+        guids = [uuid.UUID(getattr(server.identity, key)).bytes_le for server in self.servers for key in ("clsid", "libid")]
         for server in self.servers:
-            others = set(guids) - {uuid.UUID(server.identity[key]).bytes_le for key in ("clsid", "libid")}
+            others = set(guids) - {uuid.UUID(getattr(server.identity, key)).bytes_le for key in ("clsid", "libid")}
             script = b"".join(data for _, _, data in resource_entries(server.image, "REGISTRY"))
             library = b"".join(data for _, _, data in resource_entries(server.image, "TYPELIB"))
             for other in others:

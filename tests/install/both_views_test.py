@@ -8,13 +8,12 @@ were before the first install.
 
     both_views_test.py BUILD32 BUILD64"""
 
-import json
 import os
 import sys
 from pathlib import Path
 
 sys.dont_write_bytecode = True
-from guest_session import Failures, Session, Work, lock_prefix, make_packages, shell_constants, windows_path
+from guest_session import Failures, load_identity, Session, Work, lock_prefix, make_packages, shell_constants, windows_path
 
 SYSTEM = {32: "C:\\windows\\syswow64", 64: "C:\\windows\\system32"}
 FLAVOUR_OF = {32: "", 64: "-x64"}
@@ -32,13 +31,13 @@ def main(build32, build64):
     os.environ["VRL_WINEARCH"] = "win64"
     failures = Failures("both views")
     builds = {32: Path(build32), 64: Path(build64)}
-    identity = json.loads((builds[64] / "languages" / "es" / "language.json").read_text(encoding="utf-8"))
+    identity = load_identity(builds[64] / "languages" / "es" / "language.json")
     catid = shell_constants()["catid"]
-    module = identity["module"]
+    module = identity.module
     folders = {bits: PROGRAM_FILES[bits] + module + "\\" for bits in builds}
     servers = {bits: folders[bits] + module + ".dll" for bits in builds}
-    keys = ["HKCR\\CLSID\\" + identity["clsid"], "HKCR\\TypeLib\\" + identity["libid"], "HKCR\\" + identity["progId"],
-            "HKCR\\" + identity["versionedProgId"], "HKCR\\Component Categories\\" + catid]
+    keys = ["HKCR\\CLSID\\" + identity.clsid, "HKCR\\TypeLib\\" + identity.libid, "HKCR\\" + identity.prog_id,
+            "HKCR\\" + identity.versioned_prog_id, "HKCR\\Component Categories\\" + catid]
 
     work = Work("both-views")
     lock = lock_prefix()
@@ -55,9 +54,9 @@ def main(build32, build64):
     def client_checks(name, bits):
         tools = builds[bits] / "bin"
         session.run("%s-discover%d" % (name, bits), '"%s"' % windows_path(tools / "vrl-discover.exe"))
-        for how in ("progId", "clsid"):
+        for how, value in (("progId", identity.prog_id), ("clsid", identity.clsid)):
             session.run("%s-%s%d" % (name, how, bits),
-                        '"%s" --registered %s' % (windows_path(tools / "vrlres-show.exe"), identity[how]))
+                        '"%s" --registered %s' % (windows_path(tools / "vrlres-show.exe"), value))
         session.query("%s%d" % (name, bits), keys, reg=SYSTEM[bits] + "\\reg.exe")
 
     # What other runs left in the shared prefix (a category, say) is no

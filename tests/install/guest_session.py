@@ -16,6 +16,9 @@ import tempfile
 from pathlib import Path
 
 SOURCE = Path(os.environ["VRL_SOURCE"])
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(SOURCE / "langkit"))
+from vrllangkit.identity import load_identity  # noqa: E402,F401  (the tests' reader of a language folder)
 SERVER_IDENTITY = SOURCE / "tests" / "server-identity.sh"
 # reg's header of each key it lists.
 # How reg begins the line that says a key is missing.

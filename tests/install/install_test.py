@@ -33,7 +33,7 @@ import uuid
 from pathlib import Path
 
 sys.dont_write_bytecode = True
-from guest_session import SOURCE, Failures, Session, Work, lock_prefix, make_packages, shell_constants, windows_path
+from guest_session import SOURCE, Failures, load_identity, Session, Work, lock_prefix, make_packages, shell_constants, windows_path
 
 sys.path.insert(0, str(SOURCE / "tests" / "sidebyside"))
 from found_servers import differences  # noqa: E402
@@ -73,17 +73,17 @@ def main(build32, build64, next_build, next_version, *languages):
     server = shell_constants()
     catid = server["catid"]
     folders = dict(pair.split("=", 1) for pair in languages)
-    identities = {name: json.loads((Path(folder) / "language.json").read_text(encoding="utf-8"))
+    identities = {name: load_identity(Path(folder) / "language.json")
                   for name, folder in folders.items()}
     spanish = identities["es"]
-    module = spanish["module"]
+    module = spanish.module
     server_name = module + ".dll"
     machine_folder = PROGRAM_FILES + module + "\\"
     installed = machine_folder + server_name
     help_folder = COMMON_FILES + module + "\\"
     user_server = USER_FOLDER_IN_LOCAL_APP_DATA + module + "\\" + server_name
-    classes = ["CLSID\\" + spanish["clsid"], "TypeLib\\" + spanish["libid"], spanish["progId"],
-               spanish["versionedProgId"], "Component Categories\\" + catid]
+    classes = ["CLSID\\" + spanish.clsid, "TypeLib\\" + spanish.libid, spanish.prog_id,
+               spanish.versioned_prog_id, "Component Categories\\" + catid]
 
     work = Work("install")
     # scripts/package records in a 64-bit Wine prefix of this test's own.
@@ -100,7 +100,7 @@ def main(build32, build64, next_build, next_version, *languages):
     machine_msi = dist / ("%s-%s.msi" % (module, version))
     user_msi = dist / ("%s-%s-user.msi" % (module, version))
     next_msi = next_dist / ("%s-%s.msi" % (module, next_version))
-    language_msis = {name: dist / ("%s-%s.msi" % (identity["module"], version)) for name, identity in identities.items()}
+    language_msis = {name: dist / ("%s-%s.msi" % (identity.module, version)) for name, identity in identities.items()}
     machine_product, next_product, user_product = map(product_code, (machine_msi, next_msi, user_msi))
     # A package cut in half.
     damaged_msi = work.path / "damaged.msi"
@@ -144,12 +144,12 @@ def main(build32, build64, next_build, next_version, *languages):
     snapshot("installed")
     session.exists("help-folder", help_folder)
     session.run("discover", discover)
-    session.run("show-progid", "%s --registered %s" % (show, spanish["progId"]))
-    session.run("show-clsid", "%s --registered %s" % (show, spanish["clsid"]))
+    session.run("show-progid", "%s --registered %s" % (show, spanish.prog_id))
+    session.run("show-clsid", "%s --registered %s" % (show, spanish.clsid))
     session.run("client", "cscript //nologo %s" % client)
     # Repair. What /famus stands for, as properties: Wine's msiexec /f fails
     # (exit code 1 with a product code, 1605 with a package).
-    inproc_server = ["HKCR\\CLSID\\%s\\InprocServer32" % spanish["clsid"]]
+    inproc_server = ["HKCR\\CLSID\\%s\\InprocServer32" % spanish.clsid]
     session.add('reg delete "%s" /f > nul 2>&1' % inproc_server[0])
     session.query("deleted", inproc_server)
     install("repair", machine_msi, "REINSTALL=ALL", "REINSTALLMODE=amus")
@@ -183,7 +183,7 @@ def main(build32, build64, next_build, next_version, *languages):
     remove("upgrade-remove", next_msi)
     # Per user.
     install("user-install", user_msi)
-    session.query("user-classes", ["HKCU\\Software\\Classes\\CLSID\\" + spanish["clsid"]])
+    session.query("user-classes", ["HKCU\\Software\\Classes\\CLSID\\" + spanish.clsid])
     snapshot("user-machine", "HKLM\\Software\\Classes")
     session.query("user-product", [USER_PRODUCTS_KEY + packed_guid(user_product)])
     session.query("user-product-of-machine", [MACHINE_PRODUCTS_KEY + packed_guid(user_product)])
@@ -192,7 +192,7 @@ def main(build32, build64, next_build, next_version, *languages):
     session.run("user-discover", discover)
     session.run("user-show-registered", "%s --registered %s" % (show, spanish["progId"]))
     remove("user-remove", user_msi)
-    session.query("user-removed", ["HKCU\\Software\\Classes\\CLSID\\" + spanish["clsid"]])
+    session.query("user-removed", ["HKCU\\Software\\Classes\\CLSID\\" + spanish.clsid])
     session.exists("user-removed-file", "%LOCALAPPDATA%\\" + user_server)
     # A damaged package.
     install("damaged", damaged_msi)
@@ -258,7 +258,7 @@ def main(build32, build64, next_build, next_version, *languages):
                    "side by side: no %r in: %s" % (summary, work.text("languages-all.out")))
     left = list(folders)
     while left:
-        installed_now = {PROGRAM_FILES + "%s\\%s.dll" % ((identities[name]["module"],) * 2): folders[name] for name in left}
+        installed_now = {PROGRAM_FILES + "%s\\%s.dll" % ((identities[name].module,) * 2): folders[name] for name in left}
         try:
             listing = json.loads(work.text("languages-%d.json.out" % len(left), "utf-8"))
             wrong = differences(listing, installed_now)

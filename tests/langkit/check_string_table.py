@@ -1,18 +1,24 @@
 #!/usr/bin/python3
 """Checks that a server DLL's string table is its language folder's: every
-text of texts.po (the msgstr) under its string id, the module name under
-id 1000, nothing else, all stored under the folder's resource language.
+translation of its texts file under the string ids that the kit reads for
+it (msgctxt or resname, else the `#:` reference, else the source text), the
+module name under id 1000, nothing else, all stored under the folder's
+resource language. Prints only the texts that differ.
 
 Usage: check_string_table.py DLL LANGUAGE-FOLDER"""
 
 import argparse
-import json
 import sys
 import unittest
 from pathlib import Path
 
 import pefile
-import polib
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "langkit"))
+from vrllangkit.catalogue import read_catalogue  # noqa: E402
+from vrllangkit.fitness import place_entries, read_source  # noqa: E402
+from vrllangkit.language import LanguageFolder, source_folder  # noqa: E402
 
 RT_STRING = pefile.RESOURCE_TYPE["RT_STRING"]
 MODULE_NAME_ID = 1000
@@ -39,22 +45,45 @@ def string_table(found):
     return table
 
 
+def expected_texts(folder):
+    """What the folder's server must hold: each translation under the ids
+    that the kit places it at, and the module name."""
+    language = LanguageFolder(Path(folder))
+    placements = place_entries(read_catalogue(language.texts_path), read_source(source_folder()))
+    expected = {text_id: placement.entry.target for placement in placements for text_id in placement.ids}
+    expected[MODULE_NAME_ID] = language.identity().module
+    return expected
+
+
+def differing_texts(found, expected):
+    """One line for each string id whose text is not the expected one."""
+    lines = []
+    for text_id in sorted(set(found) | set(expected)):
+        if text_id not in found:
+            lines.append(f"id {text_id}: missing; the folder has {expected[text_id]!r}")
+        elif text_id not in expected:
+            lines.append(f"id {text_id}: {found[text_id]!r}, which the folder does not have")
+        elif found[text_id] != expected[text_id]:
+            lines.append(f"id {text_id}: {found[text_id]!r}; the folder has {expected[text_id]!r}")
+    return lines
+
+
 class StringTable(unittest.TestCase):
     dll = None
     folder = None
 
     def setUp(self):
         self.found = resources(self.dll)
-        self.identity = json.loads((self.folder / "language.json").read_text(encoding="utf-8"))
+        self.identity = LanguageFolder(Path(self.folder)).identity()
 
     def test_texts_are_the_language_folders(self):
-        expected = {int(entry.msgctxt): entry.msgstr for entry in polib.pofile(str(self.folder / "texts.po"))}
-        expected[MODULE_NAME_ID] = self.identity["module"]
-        self.assertEqual(string_table(self.found), expected)
+        differing = differing_texts(string_table(self.found), expected_texts(self.folder))
+        if differing:
+            self.fail(f"{len(differing)} texts differ:\n" + "\n".join(differing))
 
     def test_string_blocks_are_stored_under_the_resource_language(self):
         languages = {language for (kind, _, language) in self.found if kind == str(RT_STRING)}
-        self.assertEqual(languages, {int(self.identity["resourceLanguage"], 16)})
+        self.assertEqual(languages, {self.identity.resource_language})
 
 
 def main():

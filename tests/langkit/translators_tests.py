@@ -308,11 +308,22 @@ class RefusedIdentities(Scratch):
         copy = self.scratch / "xx"
         shutil.copytree(source_folder().path, copy)
         identity = json.loads((copy / "language.json").read_text(encoding="utf-8"))
+        # The Spanish folder pins its product's installer codes.
+        codes = identity["productCodes"]
         for change, message in ((dict(numbers="8"), "numbers must be a list of three whole numbers"),
                                 (dict(resourceLanguage=3082), "resourceLanguage must be a string 0xNNNN"),
                                 (dict(font=["Arial"]), "font must be a string"),
                                 (dict(font='Ari"al\n'), "font 'Ari\"al\\n' is empty or holds control characters"),
-                                (dict(tag="es-ES\n"), "tag 'es-ES\\n' is not a language tag")):
+                                (dict(tag="es-ES\n"), "tag 'es-ES\\n' is not a language tag"),
+                                (dict(productCodes=["{6A1F0D3B-8E25-4B97-A4C6-93D2E7015B86}"]),
+                                 "productCodes must be an object of upgradeCode, serverComponent, progIdComponent, typeLibComponent"),
+                                (dict(productCodes=dict(codes, upgradeCode=dict(codes["upgradeCode"], x64=64))),
+                                 "productCodes.upgradeCode.x64 must be a braced upper-case GUID"),
+                                (dict(productCodes=dict(codes, serverComponent={"x86": codes["serverComponent"]["x86"]})),
+                                 "productCodes.serverComponent must be an object of x86, x64, user"),
+                                (dict(productCodes=dict(codes, progIdComponent=dict(codes["progIdComponent"],
+                                                                                    x64=codes["serverComponent"]["x64"]))),
+                                 "productCodes.progIdComponent: x86 and x64 must be the same GUID")):
             with self.subTest(change=change):
                 (copy / "language.json").write_text(json.dumps(dict(identity, **change)), encoding="utf-8")
                 result = langkit("describe", self.scratch / "out.cmake", copy)

@@ -49,26 +49,29 @@ for rows in Path(work).glob("*.rows"):
 print("scratch keys: only the other run's, with its row")
 PY
 /usr/bin/python3 - "$work" "$catid" "$@" <<'PY' || failures=$((failures + 1))
-import json, sys
+import os, sys
 from pathlib import Path
 
+sys.path.insert(0, os.path.join(os.environ["VRL_SOURCE"], "langkit"))
+from vrllangkit.identity import load_identity
+
 work, catid, *servers = sys.argv[1:]
-identities = [json.loads((Path(pair.split("=", 1)[1]) / "language.json").read_text(encoding="utf-8")) for pair in servers]
+identities = [load_identity(Path(pair.split("=", 1)[1]) / "language.json") for pair in servers]
 for index, identity in enumerate(identities, 1):
     rows = [line.rstrip("\r").split("\t") for line in (Path(work) / f"{index}.rows").read_text(encoding="utf-8").splitlines()]
     keys = {row[1] for row in rows}
-    clsid = identity["clsid"]
-    assert f"CLSID\\{clsid}\\Implemented Categories\\{catid}" in keys, (identity["module"], sorted(keys))
-    assert ["value", f"CLSID\\{clsid}\\InprocServer32", "", "sz", "[#ServerFile]"] in rows, identity["module"]
-    assert ["value", f"{identity['progId']}\\CLSID", "", "sz", clsid] in rows, identity["module"]
-    assert any(key.lower().startswith(f"typelib\\{identity['libid'].lower()}\\") for key in keys), identity["module"]
+    clsid = identity.clsid
+    assert f"CLSID\\{clsid}\\Implemented Categories\\{catid}" in keys, (identity.module, sorted(keys))
+    assert ["value", f"CLSID\\{clsid}\\InprocServer32", "", "sz", "[#ServerFile]"] in rows, identity.module
+    assert ["value", f"{identity.prog_id}\\CLSID", "", "sz", clsid] in rows, identity.module
+    assert any(key.lower().startswith(f"typelib\\{identity.libid.lower()}\\") for key in keys), identity.module
     text = "\n".join("\t".join(row) for row in rows).upper()
     for other in identities:
         if other is not identity:
             for name in ("clsid", "libid"):
-                assert other[name].upper() not in text, f"{identity['module']} names {other['module']}'s {name}"
-            assert other["progId"].upper() + "\t" not in text and other["progId"].upper() + "\\" not in text
-    print(f"{identity['module']}: {len(rows)} rows, its own class enrolled")
+                assert getattr(other, name).upper() not in text, f"{identity.module} names {other.module}'s {name}"
+            assert other.prog_id.upper() + "\t" not in text and other.prog_id.upper() + "\\" not in text
+    print(f"{identity.module}: {len(rows)} rows, its own class enrolled")
 PY
 [ "$failures" -eq 0 ] && echo "vrlrgs record: all passed"
 exit "$failures"

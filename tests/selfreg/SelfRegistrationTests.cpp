@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "tests/registration/TestArea.h"
+#include "tests/regscript/TestArea.h"
 #include "tests/selfreg/SelfRegistrationSupport.h"
 #include "tests/support/ComApartment.h"
 #include "tests/support/ImportPatch.h"

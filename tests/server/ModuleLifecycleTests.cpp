@@ -80,7 +80,7 @@ HRESULT CreateRecordingClassObject(void*, REFIID iid, void** out)
 
 ClassEntry MakeEntry(CreatorFunction createClassObject)
 {
-    return {&kTestClass, nullptr, createClassObject, NoInstances, nullptr, nullptr, nullptr, RecordClassInit};
+    return {&kTestClass, nullptr, createClassObject, NoInstances, nullptr, nullptr, RecordClassInit};
 }
 
 class ModuleLifecycleTest : public ::testing::Test {

@@ -15,6 +15,10 @@ from pathlib import Path
 
 import polib
 
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "langkit"))
+from vrllangkit.identity import load_identity  # noqa: E402
+
 
 def differences(listing, installed):
     """What the listing gets wrong about INSTALLED ({server file: language
@@ -22,26 +26,26 @@ def differences(listing, installed):
     found = {server["clsid"]: server for server in listing["servers"]}
     expected = {}
     for server_file, folder in installed.items():
-        identity = json.loads((Path(folder) / "language.json").read_text(encoding="utf-8"))
-        expected[identity["clsid"]] = (server_file, folder, identity)
+        identity = load_identity(Path(folder) / "language.json")
+        expected[identity.clsid] = (server_file, folder, identity)
     if sorted(found) != sorted(expected):
         return [f"found {sorted(found)}, expected {sorted(expected)}"]
     wrong = []
     for clsid, (server_file, folder, identity) in expected.items():
         server = found[clsid]
         if "error" in server:
-            wrong.append(f"{identity['module']}: {server}")
+            wrong.append(f"{identity.module}: {server}")
             continue
         if server["serverFile"].lower() != server_file.lower():
-            wrong.append(f"{identity['module']}: served by {server['serverFile']}, not {server_file}")
+            wrong.append(f"{identity.module}: served by {server['serverFile']}, not {server_file}")
         language = (server["languageName"], server["primaryLanguageId"], server["subLanguageId"])
-        if language != (identity["languageName"], identity["reportedPrimaryLanguage"], identity["reportedSubLanguage"]):
-            wrong.append(f"{identity['module']}: language {language}")
+        if language != (identity.language_name, identity.reported_primary_language, identity.reported_sub_language):
+            wrong.append(f"{identity.module}: language {language}")
         texts = {text["id"]: text["text"] for text in server["texts"]}
         own = {int(entry.msgctxt): entry.msgstr for entry in polib.pofile(str(Path(folder) / "texts.po"))}
-        own[1000] = identity["module"]
+        own[1000] = identity.module
         if texts != own:
-            wrong.append(f"{identity['module']}: texts differ: "
+            wrong.append(f"{identity.module}: texts differ: "
                          + str({i: (texts.get(i), own.get(i)) for i in own if texts.get(i) != own.get(i)}))
     return wrong
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Ownership.h"
+#include "common/Win32Result.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ HRESULT ReadStringTableIds(const std::wstring& modulePath, std::vector<LONG>& id
     ids.clear();
     LoadedModule module(LoadLibraryExW(modulePath.c_str(), nullptr, kLoadAsData));
     if (!module)
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastErrorResult();
 
     TableWalk walk{ids, {}};
     if (!EnumResourceNamesW(module.Get(), RT_STRING, CollectBlock, reinterpret_cast<LONG_PTR>(&walk))) {

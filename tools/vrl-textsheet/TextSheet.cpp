@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "tools/vrl-textsheet/GdiOwners.h"
+#include "common/Win32Result.h"
 
 namespace {
 
@@ -55,16 +56,15 @@ HRESULT SaveBitmap(const wchar_t* path, const BITMAPINFOHEADER& header, const vo
     file.bfType = kBitmapFileType;
     file.bfOffBits = sizeof file + sizeof header;
     file.bfSize = file.bfOffBits + pixelBytes;
-    const HANDLE output = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return HRESULT_FROM_WIN32(GetLastError());
+    const HANDLE created = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE)
+        return LastErrorResult();
+    const UniqueHandle<HANDLE, CloseHandle> output(created);
     DWORD written = 0;
-    const bool ok = WriteFile(output, &file, sizeof file, &written, nullptr) &&
-        WriteFile(output, &header, sizeof header, &written, nullptr) &&
-        WriteFile(output, pixels, pixelBytes, &written, nullptr);
-    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-    CloseHandle(output);
-    return HRESULT_FROM_WIN32(error);
+    const bool ok = WriteFile(output.Get(), &file, sizeof file, &written, nullptr) &&
+        WriteFile(output.Get(), &header, sizeof header, &written, nullptr) &&
+        WriteFile(output.Get(), pixels, pixelBytes, &written, nullptr);
+    return ok ? S_OK : LastErrorResult();
 }
 
 struct Layout {

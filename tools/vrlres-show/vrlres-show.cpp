@@ -19,6 +19,7 @@
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
 #include "vrllocale.h"
+#include "common/Win32Result.h"
 
 namespace {
 
@@ -80,12 +81,12 @@ int ShowFromFile(const wchar_t* path)
 {
     LoadedModule server(LoadLibraryW(path));
     if (!server)
-        return Fail(L"LoadLibrary", HRESULT_FROM_WIN32(GetLastError()));
+        return Fail(L"LoadLibrary", LastErrorResult());
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     auto getClassObject = reinterpret_cast<GetClassObject>(
         reinterpret_cast<void (*)()>(GetProcAddress(server.Get(), "DllGetClassObject")));
     if (!getClassObject)
-        return Fail(L"GetProcAddress(DllGetClassObject)", HRESULT_FROM_WIN32(GetLastError()));
+        return Fail(L"GetProcAddress(DllGetClassObject)", LastErrorResult());
 
     ComRef<IClassFactory> factory;
     HRESULT result = getClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());

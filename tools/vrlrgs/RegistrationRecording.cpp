@@ -6,11 +6,11 @@
 #include "common/ResourceIds.h"
 #include "registration/DirectCategoryRows.h"
 #include "registration/ModuleScript.h"
-#include "registration/OwnedKey.h"
+#include "regscript/OwnedKey.h"
 #include "registration/RegistrationSequence.h"
 #include "registration/ScratchClassesRoot.h"
-#include "registration/ScriptEngine.h"
-#include "registration/Win32Result.h"
+#include "regscript/ScriptEngine.h"
+#include "common/Win32Result.h"
 
 namespace {
 

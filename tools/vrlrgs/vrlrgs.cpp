@@ -14,13 +14,14 @@
 
 #include <memory>
 
-#include "registration/ReplacementMap.h"
-#include "registration/ScriptEngine.h"
-#include "registration/ScriptLexer.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/ScriptEngine.h"
+#include "regscript/ScriptLexer.h"
 #include "server/ServerModule.h"
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
 #include "tools/vrlrgs/RegistrationRecording.h"
+#include "common/Win32Result.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ public:
     {
         HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
-            return HRESULT_FROM_WIN32(GetLastError());
+            return LastErrorResult();
         HRESULT hr = S_OK;
         const DWORD size = GetFileSize(file, nullptr);
         text_ = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
@@ -60,7 +61,7 @@ public:
         if (size == INVALID_FILE_SIZE || !text_)
             hr = E_OUTOFMEMORY;
         else if (!ReadFile(file, text_, size, &read, nullptr))
-            hr = HRESULT_FROM_WIN32(GetLastError());
+            hr = LastErrorResult();
         else
             text_[read] = '\0';
         CloseHandle(file);

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "registration/ReplacementMap.h"
-#include "registration/ScriptEngine.h"
-#include "registration/ScriptLexer.h"
-#include "tests/registration/EngineTestSupport.h"
-#include "tests/registration/ScriptMutator.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/ScriptEngine.h"
+#include "regscript/ScriptLexer.h"
+#include "tests/regscript/EngineTestSupport.h"
+#include "tests/regscript/ScriptMutator.h"
 #include "tests/support/SourceTreeFile.h"
 
 namespace {

@@ -1,7 +1,8 @@
-#include "registration/ReplacementMap.h"
+#include "regscript/ReplacementMap.h"
 
-#include "registration/AnsiText.h"
-#include "server/ServerModule.h"
+#include <objbase.h>
+
+#include "regscript/AnsiText.h"
 
 namespace {
 
@@ -29,19 +30,19 @@ wchar_t* CopyToTaskMemory(const wchar_t* text)
 }  // namespace
 
 ReplacementMap::ReplacementMap()
-    : pairs_(static_cast<Pair**>(ModuleAlloc(kInitialCapacity * sizeof(Pair*)))), capacity_(kInitialCapacity)
+    : pairs_(static_cast<Pair**>(CoTaskMemAlloc(kInitialCapacity * sizeof(Pair*)))), capacity_(kInitialCapacity)
 {
 }
 
 ReplacementMap::~ReplacementMap()
 {
     Reset();
-    ModuleFree(pairs_);
+    CoTaskMemFree(pairs_);
 }
 
 HRESULT ReplacementMap::Insert(const wchar_t* name, const wchar_t* value)
 {
-    auto* pair = static_cast<Pair*>(ModuleAlloc(sizeof(Pair)));
+    auto* pair = static_cast<Pair*>(CoTaskMemAlloc(sizeof(Pair)));
     if (!pair)
         return E_OUTOFMEMORY;
     pair->name = CopyToTaskMemory(name);
@@ -49,11 +50,11 @@ HRESULT ReplacementMap::Insert(const wchar_t* name, const wchar_t* value)
     if (!pair->name || !pair->value) {
         CoTaskMemFree(pair->name);
         CoTaskMemFree(pair->value);
-        ModuleFree(pair);
+        CoTaskMemFree(pair);
         return E_OUTOFMEMORY;
     }
     if (pairs_ && count_ == capacity_) {
-        auto* grown = static_cast<Pair**>(ModuleRealloc(pairs_, 2 * capacity_ * sizeof(Pair*)));
+        auto* grown = static_cast<Pair**>(CoTaskMemRealloc(pairs_, 2 * capacity_ * sizeof(Pair*)));
         if (grown) {
             pairs_ = grown;
             capacity_ *= 2;
@@ -62,7 +63,7 @@ HRESULT ReplacementMap::Insert(const wchar_t* name, const wchar_t* value)
     if (!pairs_ || count_ == capacity_) {
         CoTaskMemFree(pair->name);
         CoTaskMemFree(pair->value);
-        ModuleFree(pair);
+        CoTaskMemFree(pair);
         return E_OUTOFMEMORY;
     }
     pairs_[count_++] = pair;
@@ -86,7 +87,7 @@ HRESULT ReplacementMap::Reset()
     for (int i = 0; i < count_; ++i) {
         CoTaskMemFree(pairs_[i]->value);
         CoTaskMemFree(pairs_[i]->name);
-        ModuleFree(pairs_[i]);
+        CoTaskMemFree(pairs_[i]);
     }
     count_ = 0;
     return S_OK;

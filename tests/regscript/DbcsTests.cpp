@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "registration/ReplacementMap.h"
-#include "registration/ScriptLexer.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/ScriptLexer.h"
 #include "common/Ownership.h"
-#include "tests/registration/EngineTestSupport.h"
+#include "tests/regscript/EngineTestSupport.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The keywords of a registry script and the key names whose subtrees a script
 // may never delete.
 
-#include "registration/AnsiText.h"
+#include "regscript/AnsiText.h"
 
 inline constexpr char kKeywordForceRemove[] = "ForceRemove";
 inline constexpr char kKeywordNoRemove[] = "NoRemove";

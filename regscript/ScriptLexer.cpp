@@ -1,10 +1,10 @@
-#include "registration/ScriptLexer.h"
+#include "regscript/ScriptLexer.h"
 
-#include "registration/AnsiText.h"
-#include "registration/ExpansionBuffer.h"
-#include "registration/ReplacementMap.h"
-#include "registration/RootKeyTable.h"
-#include "registration/ValueTypeTable.h"
+#include "regscript/AnsiText.h"
+#include "regscript/ExpansionBuffer.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/RootKeyTable.h"
+#include "regscript/ValueTypeTable.h"
 #include "common/Ownership.h"
 
 namespace {

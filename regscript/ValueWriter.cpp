@@ -1,10 +1,10 @@
 // Writing one value clause ("= type text") into a key.
 
-#include "registration/ValueWriter.h"
+#include "regscript/ValueWriter.h"
 
 #include <oleauto.h>
 
-#include "registration/Win32Result.h"
+#include "common/Win32Result.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ HRESULT WriteNumber(HKEY key, const char* name, const char* text)
 {
     wchar_t wideText[kScriptTokenCapacity];
     if (MultiByteToWideChar(CP_ACP, 0, text, -1, wideText, kScriptTokenCapacity) <= 0)
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastErrorResult();
     ULONG number = 0;
     const HRESULT hr = VarUI4FromStr(wideText, 0, 0, &number);
     if (FAILED(hr))

@@ -1,4 +1,4 @@
-#include "tests/registration/ScriptMutator.h"
+#include "tests/regscript/ScriptMutator.h"
 
 namespace {
 

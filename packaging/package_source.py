@@ -1,42 +1,39 @@
 #!/usr/bin/python3
-"""Writes the installer source of one package: a WiX file for wixl and the
+"""The installer source of one package: a WiX file for wixl and the
 package's Registry table, made from the rows that `vrlrgs record` printed for
 the server file.
 
-    generate-package-source.py ROWS FLAVOUR VERSION SERVER-FILE OUT-DIR [LANGUAGE.json]
+    package_source.py ROWS FLAVOUR VERSION SERVER-FILE OUT-DIR [LANGUAGE.json]
 
 FLAVOUR is x86 or x64 (per machine) or user (per user, 32-bit). LANGUAGE.json
 is the identity of the language server packaged (default: the Spanish
 one's). Writes OUT-DIR/package.wxs and OUT-DIR/Registry.idt, and prints the
 package code (the summary information's revision) that the package gets.
 
-Every GUID is fixed or derived from fixed ones, so that the same inputs give
-the same package. The Spanish server's product GUIDs are fixed; every other
-language's are derived from its module name as its CLSID is, so that each
-language is a product of its own, while all of them share the category's
-components.
+Every GUID is pinned or derived from pinned ones, so that the same inputs
+give the same package. A language's product codes are the ones its
+language.json pins (the Spanish one's do), or else derived from its module
+name as its CLSID is, so that each language is a product of its own, while
+all of them share the category's components.
 """
 
 import hashlib
-import json
 import sys
-import uuid
 from pathlib import Path
-from xml.sax.saxutils import quoteattr
+from xml.sax.saxutils import escape, quoteattr
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "langkit"))
-from vrllangkit.identity import derived_guid as language_guid  # noqa: E402
+from vrllangkit.identity import (  # noqa: E402
+    LOCALIZATION_CATID, MACHINE_FLAVOURS, PACKAGE_FLAVOURS, derived_guid, load_identity, product_codes)
+from vrllangkit.language import source_folder  # noqa: E402
 
-SOURCE_LANGUAGE_JSON = Path(__file__).resolve().parents[1] / "languages" / "es" / "language.json"
-# The module whose product GUIDs are the fixed ones below.
-FIXED_PRODUCT = "VrlDiscoveryResES"
 MANUFACTURER = "Varnel"
 SERVER_FILE_ID = "ServerFile"
 INSTALL_FOLDER_ID = "INSTALLFOLDER"
 HELP_FOLDER_ID = "HELPFOLDER"
 # What the rows hold where the installer puts in the installed file's path and
-# its folder (see scripts/package).
+# its folder (see make_packages.py).
 INSTALL_FOLDER_TOKEN = "[%s]" % INSTALL_FOLDER_ID
 BOUND_TOKENS = ("[#%s]" % SERVER_FILE_ID, INSTALL_FOLDER_TOKEN, "[%s]" % HELP_FOLDER_ID)
 
@@ -46,7 +43,6 @@ BOUND_TOKENS = ("[#%s]" % SERVER_FILE_ID, INSTALL_FOLDER_TOKEN, "[%s]" % HELP_FO
 # installer counts the products that hold a component, and removes its rows
 # with the last of them. A package's server component holds only what its
 # view alone owns: the class key and the type library's 0\win32 or 0\win64.
-MACHINE_FLAVOURS = ("x86", "x64")
 
 # The category's component is shared by every language server of the control:
 # the installer keeps the category until the last server that holds it goes.
@@ -55,27 +51,6 @@ CATEGORY_COMPONENTS = {
     "x86": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E41}",
     "x64": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E41}",
     "user": "{4B0E7C52-91D3-4F6A-A2E8-5C17D0B93E55}",
-}
-# The Spanish server's own components and upgrade codes.
-TYPELIB_COMPONENTS = {
-    "x86": "{3C81F5D2-7A49-4E06-B1D3-8E52A09F6C86}",
-    "x64": "{3C81F5D2-7A49-4E06-B1D3-8E52A09F6C86}",
-    "user": "{3C81F5D2-7A49-4E06-B1D3-8E52A09F6C55}",
-}
-PROGID_COMPONENTS = {
-    "x86": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
-    "x64": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D86}",
-    "user": "{9E3A61F4-2C8B-4D07-B5A9-0F6E13C72D55}",
-}
-SERVER_COMPONENTS = {
-    "x86": "{D7254B19-6E0A-4C83-9F51-2B8E4A06C386}",
-    "x64": "{D7254B19-6E0A-4C83-9F51-2B8E4A06C364}",
-    "user": "{D7254B19-6E0A-4C83-9F51-2B8E4A06C355}",
-}
-UPGRADE_CODES = {
-    "x86": "{6A1F0D3B-8E25-4B97-A4C6-93D2E7015B86}",
-    "x64": "{6A1F0D3B-8E25-4B97-A4C6-93D2E7015B64}",
-    "user": "{6A1F0D3B-8E25-4B97-A4C6-93D2E7015B55}",
 }
 
 REGISTRY_ROOT_CLASSES = 0
@@ -92,30 +67,19 @@ class PackageError(Exception):
     pass
 
 
-def derived_guid(namespace, name):
-    return "{%s}" % str(uuid.uuid5(uuid.UUID(namespace), name)).upper()
-
-
 class Product:
-    """Who the package installs: the language server's module and language,
-    and the product's own GUIDs for one flavour."""
+    """Who the package installs: the language server's module, language and
+    registry keys, and the product's own GUIDs for one flavour."""
 
     def __init__(self, identity, flavour):
-        self.name = identity["module"]
-        self.language_name = identity["languageName"]
-        # The per-machine packages share their components of both views, as
-        # the Spanish ones do.
-        shared_flavour = "x86" if flavour in MACHINE_FLAVOURS else flavour
-        if self.name == FIXED_PRODUCT:
-            self.upgrade_code = UPGRADE_CODES[flavour]
-            self.server_component = SERVER_COMPONENTS[flavour]
-            self.progid_component = PROGID_COMPONENTS[flavour]
-            self.typelib_component = TYPELIB_COMPONENTS[flavour]
-        else:
-            self.upgrade_code = language_guid(self.name, "upgrade/" + flavour)
-            self.server_component = language_guid(self.name, "server-component/" + flavour)
-            self.progid_component = language_guid(self.name, "progid-component/" + shared_flavour)
-            self.typelib_component = language_guid(self.name, "typelib-component/" + shared_flavour)
+        self.identity = identity
+        self.name = identity.module
+        self.language_name = identity.language_name
+        codes = product_codes(identity)
+        self.upgrade_code = codes.upgrade_code[flavour]
+        self.server_component = codes.server_component[flavour]
+        self.progid_component = codes.progid_component[flavour]
+        self.typelib_component = codes.typelib_component[flavour]
 
 
 def read_rows(path):
@@ -170,18 +134,29 @@ def registry_value(kind, type_name, data, key):
     raise PackageError("a value of type %s cannot go into a package: %s" % (type_name, key))
 
 
-def component_of(key):
+def _is_under(key, base):
+    return key == base or key.startswith(base + "\\")
+
+
+def component_of(key, identity):
+    """The component that holds a key of the server's registration: the
+    category's, the class's (with the type library's file, which is of one
+    view), the type library's or the ProgIDs'. A key that none of them owns
+    is refused, naming it: the package would hold it with no owner to
+    remove it."""
     lowered = key.lower()
-    if lowered.startswith(CATEGORIES_KEY):
+    if _is_under(lowered, (CATEGORIES_KEY + LOCALIZATION_CATID).lower()):
         return "CategoryComponent"
-    if lowered.startswith(CLASS_KEY):
+    if _is_under(lowered, (CLASS_KEY + identity.clsid).lower()):
         return "ServerComponent"
-    if lowered.startswith(TYPELIB_KEY):
+    if _is_under(lowered, (TYPELIB_KEY + identity.libid).lower()):
         return "ServerComponent" if lowered.rsplit("\\", 1)[-1] in TYPELIB_FILE_KEYS else "TypeLibComponent"
-    return "ProgIdComponent"
+    if any(_is_under(lowered, prog_id.lower()) for prog_id in (identity.prog_id, identity.versioned_prog_id)):
+        return "ProgIdComponent"
+    raise PackageError("no component of the package owns the registry key %s" % key)
 
 
-def registry_table(rows, flavour):
+def registry_table(rows, flavour, identity):
     lines = [
         "Registry\tRoot\tKey\tName\tValue\tComponent_",
         "s72\ti2\tl255\tL255\tL0\ts72",
@@ -191,7 +166,7 @@ def registry_table(rows, flavour):
     # component's key path: (row id, key, name).
     key_rows = {}
     for kind, key, name, type_name, data in rows:
-        component = component_of(key)
+        component = component_of(key, identity)
         if component == "TypeLibComponent" and flavour in MACHINE_FLAVOURS:
             # The help folder is one for both views, whichever server stays.
             data = data.replace(INSTALL_FOLDER_TOKEN, "[%s]" % HELP_FOLDER_ID)
@@ -218,9 +193,15 @@ def key_path_value(key_row, root):
             % (row_id, root, quoteattr(key), quoteattr(name)))
 
 
+def attribute(text):
+    """text as the inside of a double-quoted XML attribute."""
+    return escape(text, {'"': "&quot;"})
+
+
 def wix_source(product, flavour, version, server_file, key_rows):
     upgrade_code = product.upgrade_code
-    product_code = derived_guid(upgrade_code[1:-1], version)
+    product_code = derived_guid(version, namespace=upgrade_code)
+    name = attribute(product.name)
     win64 = flavour == "x64"
     per_user = flavour == "user"
     scope = "perUser" if per_user else "perMachine"
@@ -228,10 +209,10 @@ def wix_source(product, flavour, version, server_file, key_rows):
     component_win64 = ' Win64="yes"' if win64 else ""
     if per_user:
         folders = ('<Directory Id="LocalAppDataFolder"><Directory Id="ProgramsFolderOfUser" Name="Programs">'
-                   '<Directory Id="%s" Name="%s">' % (INSTALL_FOLDER_ID, product.name), "</Directory></Directory></Directory>")
+                   '<Directory Id="%s" Name="%s">' % (INSTALL_FOLDER_ID, name), "</Directory></Directory></Directory>")
     else:
         base = "ProgramFiles64Folder" if win64 else "ProgramFilesFolder"
-        folders = ('<Directory Id="%s"><Directory Id="%s" Name="%s">' % (base, INSTALL_FOLDER_ID, product.name),
+        folders = ('<Directory Id="%s"><Directory Id="%s" Name="%s">' % (base, INSTALL_FOLDER_ID, name),
                    "</Directory></Directory>")
     classes_root = "HKCU" if per_user else "HKCR"
     if not {"ProgIdComponent", "CategoryComponent", "TypeLibComponent"} <= key_rows.keys():
@@ -243,23 +224,23 @@ def wix_source(product, flavour, version, server_file, key_rows):
         help_folder = typelib_component
     else:
         # Common Files of the 32-bit view: the same folder in both packages.
-        help_folder = (f'<Directory Id="CommonFilesFolder"><Directory Id="{HELP_FOLDER_ID}" Name="{product.name}">'
+        help_folder = (f'<Directory Id="CommonFilesFolder"><Directory Id="{HELP_FOLDER_ID}" Name="{name}">'
                        f'{typelib_component}</Directory></Directory>')
     scope_word = "per user" if per_user else "per machine, %s" % ("64-bit" if win64 else "32-bit")
     return f"""<?xml version="1.0" encoding="utf-8"?>
-<!-- Made by packaging/generate-package-source.py; the Registry table comes
+<!-- Made by packaging/package_source.py; the Registry table comes
      from the server's own registration, recorded. -->
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="{product_code}" Name="{product.name} ({scope_word})" Language="1033" Version="{version}"
+  <Product Id="{product_code}" Name="{name} ({scope_word})" Language="1033" Version="{attribute(version)}"
            Manufacturer="{MANUFACTURER}" UpgradeCode="{upgrade_code}">
     <Package InstallerVersion="500" Compressed="yes" InstallScope="{scope}"{platform}
-             Description="The {product.language_name} language server of the instrument-discovery control"/>
-    <MajorUpgrade DowngradeErrorMessage="A later version of {product.name} is already installed; remove it first to install this one."/>
+             Description="The {attribute(product.language_name)} language server of the instrument-discovery control"/>
+    <MajorUpgrade DowngradeErrorMessage="A later version of {name} is already installed; remove it first to install this one."/>
     <Media Id="1" Cabinet="server.cab" EmbedCab="yes"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
       {folders[0]}
           <Component Id="ServerComponent" Guid="{product.server_component}"{component_win64}>
-            <File Id="{SERVER_FILE_ID}" Name="{product.name}.dll" Source={quoteattr(server_file)} KeyPath="yes"/>
+            <File Id="{SERVER_FILE_ID}" Name="{name}.dll" Source={quoteattr(str(server_file))} KeyPath="yes"/>
           </Component>
           <Component Id="ProgIdComponent" Guid="{product.progid_component}">
             {key_path_value(key_rows["ProgIdComponent"], classes_root)}
@@ -271,7 +252,7 @@ def wix_source(product, flavour, version, server_file, key_rows):
       {folders[1]}
       {"" if per_user else help_folder}
     </Directory>
-    <Feature Id="Server" Level="1" Title="{product.name}">
+    <Feature Id="Server" Level="1" Title="{name}">
       <ComponentRef Id="ServerComponent"/>
       <ComponentRef Id="ProgIdComponent"/>
       <ComponentRef Id="CategoryComponent"/>
@@ -282,28 +263,34 @@ def wix_source(product, flavour, version, server_file, key_rows):
 """
 
 
+def write_package_source(identity, rows_path, flavour, version, server_file, out_dir, base=Path(".")):
+    """Writes OUT-DIR/package.wxs and OUT-DIR/Registry.idt; the package code
+    that the package gets. server_file is the server's path as the package
+    names it, relative to base (wixl takes relative paths only).
+    PackageError, or OSError, says why it cannot."""
+    product = Product(identity, flavour)
+    table, key_rows = registry_table(read_rows(rows_path), flavour, identity)
+    source = wix_source(product, flavour, version, server_file, key_rows)
+    out_dir = Path(out_dir)
+    (out_dir / "package.wxs").write_text(source, encoding="utf-8")
+    with open(out_dir / "Registry.idt", "w", encoding="ascii", newline="") as stream:
+        stream.write(table)
+    digest = hashlib.sha256(source.encode() + table.encode())
+    digest.update((Path(base) / server_file).read_bytes())
+    return derived_guid("package " + digest.hexdigest(), namespace=product.upgrade_code)
+
+
 def main(argv):
-    if len(argv) not in (6, 7) or argv[2] not in UPGRADE_CODES:
+    if len(argv) not in (6, 7) or argv[2] not in PACKAGE_FLAVOURS:
         sys.stderr.write(__doc__)
         return 2
     rows_path, flavour, version, server_file, out_dir = argv[1:6]
-    identity_path = argv[6] if len(argv) == 7 else SOURCE_LANGUAGE_JSON
+    identity_path = argv[6] if len(argv) == 7 else source_folder().identity_path
     try:
-        product = Product(json.loads(Path(identity_path).read_text(encoding="utf-8")), flavour)
-        rows = read_rows(rows_path)
-        table, key_rows = registry_table(rows, flavour)
-        source = wix_source(product, flavour, version, server_file, key_rows)
-    except (PackageError, OSError, ValueError, KeyError) as error:
-        sys.stderr.write("generate-package-source: %s\n" % error)
+        print(write_package_source(load_identity(identity_path), rows_path, flavour, version, server_file, out_dir))
+    except (PackageError, OSError, ValueError) as error:
+        sys.stderr.write("package_source: %s\n" % error)
         return 1
-    with open(out_dir + "/package.wxs", "w", encoding="utf-8") as stream:
-        stream.write(source)
-    with open(out_dir + "/Registry.idt", "w", encoding="ascii", newline="") as stream:
-        stream.write(table)
-    digest = hashlib.sha256(source.encode() + table.encode())
-    with open(server_file, "rb") as stream:
-        digest.update(stream.read())
-    print(derived_guid(product.upgrade_code[1:-1], "package " + digest.hexdigest()))
     return 0
 
 

@@ -1,6 +1,6 @@
-#include "registration/RegistryTree.h"
+#include "regscript/RegistryTree.h"
 
-#include "registration/OwnedKey.h"
+#include "regscript/OwnedKey.h"
 
 namespace {
 constexpr REGSAM kReadWriteRights = KEY_READ | KEY_WRITE;

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "registration/RegistryTree.h"
-#include "registration/ScriptEngine.h"
-#include "tests/registration/EngineTestSupport.h"
+#include "regscript/RegistryTree.h"
+#include "regscript/ScriptEngine.h"
+#include "tests/regscript/EngineTestSupport.h"
 
 namespace {
 

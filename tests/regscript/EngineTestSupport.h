@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "registration/ScriptEngine.h"
-#include "tests/registration/TestArea.h"
+#include "regscript/ScriptEngine.h"
+#include "tests/regscript/TestArea.h"
 
 // The area of this process, created on first use and kept until exit.
 TestArea& EngineArea();

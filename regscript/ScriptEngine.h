@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "registration/ScriptLexer.h"
+#include "regscript/ScriptLexer.h"
 
 // Deepest nesting of bodies, the root body counting as the first.
 constexpr int kRootBodyDepth = 1;

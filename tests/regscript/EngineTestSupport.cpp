@@ -1,10 +1,10 @@
-#include "tests/registration/EngineTestSupport.h"
+#include "tests/regscript/EngineTestSupport.h"
 
 #include <cstdio>
 #include <memory>
 
-#include "registration/ReplacementMap.h"
-#include "registration/ScriptEngine.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/ScriptEngine.h"
 
 TestArea& EngineArea()
 {

@@ -1,4 +1,4 @@
-#include "registration/ExpansionBuffer.h"
+#include "regscript/ExpansionBuffer.h"
 
 bool ExpansionBuffer::Allocate(int capacity)
 {

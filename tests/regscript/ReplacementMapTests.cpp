@@ -1,9 +1,8 @@
-// The replacement map and the quoting of values for quoted script text.
+// The replacement map of script references.
 
 #include <gtest/gtest.h>
 
-#include "registration/EscapeQuotes.h"
-#include "registration/ReplacementMap.h"
+#include "regscript/ReplacementMap.h"
 
 #include <string>
 
@@ -72,24 +71,6 @@ TEST(ReplacementMap, AResetForgetsEveryPairAndTakesNewOnes)
     EXPECT_STREQ(map.Lookup("module"), L"after") << "no pair from before the reset may win";
     EXPECT_STREQ(map.Lookup("new"), L"new");
     EXPECT_EQ(map.Lookup("Other"), nullptr);
-}
-
-TEST(EscapeQuotes, DoublesEverySingleQuote)
-{
-    const struct {
-        const wchar_t* source;
-        const wchar_t* escaped;
-    } cases[] = {
-        {L"C:\\Program Files\\It's\\server.dll", L"C:\\Program Files\\It''s\\server.dll"},
-        {L"C:\\plain\\path.dll", L"C:\\plain\\path.dll"},
-        {L"''", L"''''"},
-        {L"", L""},
-    };
-    for (const auto& c : cases) {
-        wchar_t destination[80];
-        EscapeQuotes(destination, c.source);
-        EXPECT_STREQ(destination, c.escaped);
-    }
 }
 
 }  // namespace

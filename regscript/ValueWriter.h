@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "registration/ScriptLexer.h"
+#include "regscript/ScriptLexer.h"
 
 // Writes the value clause that `token` ("=") begins into `key` under `name`
 // (null for the default value); on success `token` holds the next item.

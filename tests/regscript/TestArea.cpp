@@ -1,4 +1,4 @@
-#include "tests/registration/TestArea.h"
+#include "tests/regscript/TestArea.h"
 
 #include <algorithm>
 #include <cstdio>

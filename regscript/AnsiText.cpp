@@ -1,4 +1,4 @@
-#include "registration/AnsiText.h"
+#include "regscript/AnsiText.h"
 
 bool ContainsBackslash(const char* text)
 {

@@ -10,9 +10,9 @@
 #include <functional>
 #include <string>
 
-#include "registration/ReplacementMap.h"
-#include "registration/ScriptEngine.h"
-#include "tests/registration/EngineTestSupport.h"
+#include "regscript/ReplacementMap.h"
+#include "regscript/ScriptEngine.h"
+#include "tests/regscript/EngineTestSupport.h"
 #include "tests/support/AllocationFaults.h"
 #include "tests/support/FailureWalk.h"
 #include "tests/support/SourceTreeFile.h"

@@ -1,11 +1,10 @@
-#include "registration/ScriptEngine.h"
+#include "regscript/ScriptEngine.h"
 
-#include "registration/AnsiText.h"
-#include "registration/OwnedKey.h"
-#include "registration/RegistryLimits.h"
-#include "registration/RegistryTree.h"
-#include "registration/ScriptKeywords.h"
-#include "registration/ValueWriter.h"
+#include "regscript/AnsiText.h"
+#include "regscript/OwnedKey.h"
+#include "regscript/RegistryTree.h"
+#include "regscript/ScriptKeywords.h"
+#include "regscript/ValueWriter.h"
 #include "common/Ownership.h"
 
 namespace {
