@@ -29,6 +29,10 @@ USAGE = ("usage: scripts/package [--language NAME]... [--out DIR] [--no-build] [
 # Everything that one language may ship: its two servers and three packages.
 LANGUAGE_SIZE_LIMIT = 256 * 1024
 CHECKSUMS = "SHA256SUMS"
+# The output folder's mode before the umask: readable by everyone.
+FOLDER_MODE = 0o777
+# The Wine home in which a build folder writes its type libraries.
+TYPELIB_HOME = "wine64-typelib"
 # The file that configure writes: the languages that the build ships.
 SHIPPED_LANGUAGES = Path("languages") / "shipped.txt"
 SIGNING_PASSWORD_VARIABLE = "VRL_SIGN_PASSWORD"
@@ -63,6 +67,9 @@ class Options:
     wine64_home: str = ""
     certificate: str = ""
     timestamp_url: str = ""
+    # Set by the run: the build folders that it chose for a version other
+    # than the checkout's own.
+    version_builds: list = field(default_factory=list)
 
 
 def parse_options(arguments):
@@ -218,6 +225,9 @@ class PackageRun:
         self.secrets = None
         self.own_wine_home = False
         self.wine64_home = options.wine64_home
+        # A version's own build folders keep no Wine home once packaged: the
+        # type library builder's would hold over a gigabyte each.
+        self.build_homes = [Path(folder) / TYPELIB_HOME for folder in options.version_builds]
         # The package times are the source's, in UTC.
         self.package_time = subprocess.run(["date", "-u", "-d", f"@{epoch}", "+%Y-%m-%d %H:%M:%S"],
                                            capture_output=True, text=True, check=True).stdout.strip()
@@ -234,6 +244,11 @@ class PackageRun:
 
     def prepare(self, out):
         self.stage = Path(tempfile.mkdtemp(prefix=f"{out.name}.partial.", dir=out.parent))
+        # Readable by all, as the user's other folders are (mkdtemp makes it
+        # the owner's alone).
+        mask = os.umask(0)
+        os.umask(mask)
+        os.chmod(self.stage, FOLDER_MODE & ~mask)
         self.secrets = Path(tempfile.mkdtemp())
         # The recording runs in the Wine home given, or in the 64-bit lane's
         # test prefix when that is ready, or else in one of the run's own,
@@ -247,6 +262,9 @@ class PackageRun:
     def clean_up(self):
         if self.own_wine_home:
             run(self.wine64("--end"), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for home in self.build_homes:
+            run([ROOT / "scripts" / "wine64", f"--home={home}", "--end"], stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL)
         for folder in (self.stage, self.secrets):
             if folder:
                 shutil.rmtree(folder, ignore_errors=True)
@@ -432,6 +450,8 @@ def main(arguments):
             options.build32 = options.build32 or str(ROOT / "build")
             options.build64 = options.build64 or str(ROOT / "build-win64")
         else:
+            options.version_builds = [str(ROOT / build / f"version-{version}") for build, given
+                                      in (("build", options.build32), ("build-win64", options.build64)) if not given]
             options.build32 = options.build32 or str(ROOT / "build" / f"version-{version}")
             options.build64 = options.build64 or str(ROOT / "build-win64" / f"version-{version}")
         if not os.environ.get("SOURCE_DATE_EPOCH"):

@@ -11,7 +11,9 @@ the languages of the build's last configure only.
 Usage: package_sources_test.py LANGUAGE.json...  (the Spanish one among them)"""
 
 import dataclasses
+import os
 import re
+import stat
 import subprocess
 import sys
 import tempfile
@@ -24,7 +26,7 @@ GENERATOR = ROOT / "packaging" / "package_source.py"
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(ROOT / "packaging"))
 sys.path.insert(0, str(ROOT / "langkit"))
-from make_packages import RunFailed, language_identities, shipped_languages  # noqa: E402
+from make_packages import Options, PackageRun, RunFailed, language_identities, shipped_languages  # noqa: E402
 from vrllangkit.identity import identity_document, load_identity  # noqa: E402
 
 FLAVOURS = ("x86", "x64", "user")
@@ -168,10 +170,37 @@ class WhatGoesIntoAPackage(unittest.TestCase):
             language_identities(self.scratch / "build", ["fr"])
 
 
+class WhatARunLeaves(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.scratch = Path(self.folder.name)
+        self.addCleanup(self.folder.cleanup)
+
+    def run_of(self, **options):
+        return PackageRun(Options(wine64_home=str(self.scratch / "wine64"), **options), "", "2.0.219.0", 0)
+
+    def test_the_output_folder_is_readable_by_everyone(self):
+        mask = os.umask(0o022)
+        self.addCleanup(os.umask, mask)
+        run = self.run_of()
+        run.prepare(self.scratch / "dist")
+        self.addCleanup(run.clean_up)
+        self.assertEqual(stat.S_IMODE(run.stage.stat().st_mode), 0o755)
+
+    def test_a_versions_own_build_folders_keep_no_wine_home(self):
+        given, own = self.scratch / "given", self.scratch / "version-2.0.219.0"
+        for build in (given, own):
+            (build / "wine64-typelib" / "prefix" / "drive_c").mkdir(parents=True)
+        run = self.run_of(version_builds=[str(own)])
+        run.clean_up()
+        self.assertFalse((own / "wine64-typelib" / "prefix").exists(), "the version build's Wine home stays")
+        self.assertTrue((given / "wine64-typelib" / "prefix").exists(), "a build folder given was cleaned")
+
+
 def main():
     PackageSources.identities = sys.argv[1:]
     loader = unittest.defaultTestLoader
-    suite = unittest.TestSuite(loader.loadTestsFromTestCase(case) for case in (PackageSources, WhatGoesIntoAPackage))
+    suite = unittest.TestSuite(loader.loadTestsFromTestCase(case) for case in (PackageSources, WhatGoesIntoAPackage, WhatARunLeaves))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     return 0 if result.wasSuccessful() else 1
 
