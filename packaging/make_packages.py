@@ -487,4 +487,8 @@ def main(arguments):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    try:
+        sys.exit(main(sys.argv[1:]))
+    except KeyboardInterrupt:
+        # Ctrl-C before the run took its signals: nothing was written yet.
+        sys.exit(INTERRUPTED_EXIT)

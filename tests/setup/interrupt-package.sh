@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The package script stops when asked: Ctrl-C (an interrupt to its whole
+# process group, as a terminal sends it) while it records a registration in
+# Wine, and TERM to the script alone. Each time it ends within seconds with
+# the signal's exit code, through its clean-up: its output folder is not
+# written, no scratch folder of the run is left beside it, and no Wine
+# process of its Wine home outlives it.
+#
+#   interrupt-package.sh BUILD32 BUILD64
+set -uo pipefail
+: "${VRL_SOURCE:?}"
+build32=$1 build64=$2
+work=$(mktemp -d "$PWD/interrupt-package.XXXXXX") || exit 1
+readonly limit_seconds=10
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+runner() { /usr/bin/python3 "$VRL_SOURCE/scripts/runner" "$@"; }
+cleanup() {
+  "$VRL_SOURCE/scripts/wine64" --home="$work/home" --end >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# interrupt NAME SIGNAL WHOLE-GROUP
+interrupt() {
+  local name=$1 number=$2 group=$3 run began rc=0 i
+  # As a terminal's foreground job: a background job of a script starts
+  # with the interrupt ignored.
+  /usr/bin/python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
+    "$VRL_SOURCE/scripts/package" --no-build --language es --build32 "$build32" --build64 "$build64" \
+    --wine-home "$work/home" --out "$work/dist" >"$work/$name.log" 2>&1 &
+  run=$!
+  for ((i = 0; i < 3000; i++)); do
+    grep -q '^package: the registration is recorded' "$work/$name.log" && break
+    kill -0 $run 2>/dev/null || break
+    sleep 0.1
+  done
+  grep -q '^package: the registration is recorded' "$work/$name.log" ||
+    { fail "$name: the run never came to recording: $(cat "$work/$name.log")"; return; }
+  sleep 1
+  began=$SECONDS
+  if [ "$group" = group ]; then kill -"$number" -- -"$run"; else kill -"$number" "$run"; fi
+  for ((i = 0; i < limit_seconds * 10 + 100; i++)); do kill -0 $run 2>/dev/null || break; sleep 0.1; done
+  kill -0 $run 2>/dev/null && { fail "$name: the run still goes on"; kill -KILL -- -"$run"; }
+  wait $run || rc=$?
+  echo "$name: the package run ended after $((SECONDS - began)) s with exit code $rc"
+  [ $((SECONDS - began)) -le $limit_seconds ] || fail "$name: the run took $((SECONDS - began)) s to end"
+  [ $rc -ne 0 ] || fail "$name: the interrupted run exited 0"
+  grep -q '^package: wrote' "$work/$name.log" && fail "$name: the run wrote its packages: the signal came too late to tell"
+  [ ! -e "$work/dist" ] || fail "$name: the output folder was written"
+  compgen -G "$work/dist.*" >/dev/null && fail "$name: scratch folders are left: $(ls -d "$work"/dist.*)"
+  grep -q Traceback "$work/$name.log" && fail "$name: the run printed a traceback: $(cat "$work/$name.log")"
+  for ((i = 0; i < 50; i++)); do [ -z "$(runner processes "$work/home")" ] && break; sleep 0.1; done
+  [ -z "$(runner processes "$work/home")" ] || fail "$name: Wine left running: $(runner processes "$work/home")"
+}
+
+interrupt ctrl-c INT group
+interrupt term TERM alone
+
+[ $failures -eq 0 ] && echo PASS
+exit $failures
