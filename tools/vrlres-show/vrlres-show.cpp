@@ -88,29 +88,23 @@ int ShowResources(ILocaleResources* resources)
     return kExitSuccess;
 }
 
-// "Class: {...} VrlDiscoverySpanishResources"
-void ShowClass(const ServerFileClass& serverClass)
+// Reads the file's class and prints it, as "Class: {...} NAME"; the exit code
+// of a failure, or kExitSuccess.
+int ShowClassOfFile(const wchar_t* path, ServerFileClass* serverClass)
 {
-    WriteUtf8(L"Class: " + serverClass.clsidText + L" " + serverClass.className + L"\n");
-}
-
-int ShowClassOfFile(const wchar_t* path)
-{
-    ServerFileClass serverClass;
-    const HRESULT result = ReadServerFileClass(path, &serverClass);
+    const HRESULT result = ReadServerFileClass(path, serverClass);
     if (FAILED(result))
         return Fail(L"Reading the class of the file", result);
-    ShowClass(serverClass);
+    WriteUtf8(L"Class: " + serverClass->clsidText + L" " + serverClass->className + L"\n");
     return kExitSuccess;
 }
 
 int ShowFromFile(const wchar_t* path)
 {
     ServerFileClass serverClass;
-    const HRESULT classResult = ReadServerFileClass(path, &serverClass);
-    if (FAILED(classResult))
-        return Fail(L"Reading the class of the file", classResult);
-    ShowClass(serverClass);
+    const int status = ShowClassOfFile(path, &serverClass);
+    if (status != kExitSuccess)
+        return status;
     LoadedModule server(LoadLibraryW(path));
     if (!server)
         return Fail(L"LoadLibrary", HRESULT_FROM_WIN32(GetLastError()));
@@ -202,11 +196,15 @@ bool ParseArguments(int argc, wchar_t** argv, Request* request)
 
 int Run(const Request& request)
 {
-    switch (request.mode) {
-    case Mode::Help: WriteUtf8(kUsage); return kExitSuccess;
-    case Mode::ShowClass: return ShowClassOfFile(request.name);
-    case Mode::ShowRegistered: return ShowRegistered(request.name ? request.name : ServerIdentity::kProgId);
-    case Mode::ShowFile: break;
+    if (request.mode == Mode::Help) {
+        WriteUtf8(kUsage);
+        return kExitSuccess;
+    }
+    if (request.mode == Mode::ShowRegistered)
+        return ShowRegistered(request.name ? request.name : ServerIdentity::kProgId);
+    if (request.mode == Mode::ShowClass) {
+        ServerFileClass serverClass;
+        return ShowClassOfFile(request.name, &serverClass);
     }
     return ShowFromFile(request.name ? request.name : ServerIdentity::kModuleFileName);
 }
