@@ -8,6 +8,7 @@ from dataclasses import dataclass
 from pathlib import Path
 
 from .identity import load_identity
+from .problems import ERROR, Problem, Refused
 
 LANGUAGES_ROOT = Path(__file__).resolve().parents[2] / "languages"
 # The folders of the languages that the build makes for its tests only.
@@ -43,10 +44,16 @@ class LanguageFolder:
 
 
 def language_folder(name_or_path):
-    """A folder of languages/ by name (es, fr), or any folder by its path."""
+    """An existing folder of languages/ by name (es, fr), or any folder by its
+    path; Refused, naming the folder, when there is none."""
     if os.sep in name_or_path or name_or_path.startswith("."):
-        return LanguageFolder(Path(name_or_path))
-    return LanguageFolder(LANGUAGES_ROOT / name_or_path)
+        folder = LanguageFolder(Path(name_or_path))
+    else:
+        folder = LanguageFolder(LANGUAGES_ROOT / name_or_path)
+    if not folder.path.is_dir():
+        raise Refused([Problem(ERROR, str(folder.path), None, None,
+                               "no such language folder (langkit new TAG makes one)")])
+    return folder
 
 
 def source_folder():

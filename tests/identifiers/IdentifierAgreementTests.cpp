@@ -1,7 +1,10 @@
-// The server's identifiers are written down in several places: the C++
-// constants, the registry script, the interface definition that widl turns
-// into constants of its own, and the README. Each place is compared with the
-// constants here, so that a change in one cannot drift from the others. The
+// The server's identifiers are written down in several places: the language
+// folder's language.json, the C++ constants, the registry script in the built
+// server, the interface definition that widl turns into constants of its own,
+// and the README. Each place is compared with the constants or with the
+// language folder here, so that a change in one cannot drift from the others
+// (the script and the constants are each made from language.json, so they are
+// compared with it, not with each other). The
 // built type libraries are compared with the same constants in
 // tests/dispatch/TypeLibraryFileTest.cpp.
 
@@ -16,14 +19,19 @@
 #include <string>
 
 #include "common/Guids.h"
+#include "common/Ownership.h"
+#include "common/ResourceIds.h"
 #include "common/ServerIdentity.h"
 #include "tests/support/SourceTreeFile.h"
+#include "tools/console/ConsoleText.h"
 #include "vrllocale.h"
 
 namespace {
 // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
 constexpr size_t kBracedGuidLength = 38;
 constexpr char kInterfaceDefinition[] = "interface/vrllocale.idl";
+// The source language folder's identity, below the top of the tree.
+constexpr char kSourceLanguageIdentity[] = VRL_SOURCE_LANGUAGE_IDENTITY;
 
 // The GUID as the platform writes it: braced, upper case.
 std::string GuidText(const GUID& guid)
@@ -100,20 +108,71 @@ std::map<std::string, std::string> DeclaredUuids(const std::string& idl)
     }
     return uuids;
 }
+
+// The text value of a top-level "key": "value" pair of a flat JSON object
+// whose values hold no escapes (identifiers and names); empty when absent.
+std::string JsonText(const std::string& json, const std::string& key)
+{
+    const std::string quotedKey = "\"" + key + "\"";
+    size_t at = json.find(quotedKey);
+    if (at == std::string::npos)
+        return {};
+    at = json.find_first_not_of(" \t\r\n", at + quotedKey.size());
+    if (at == std::string::npos || json[at] != ':')
+        return {};
+    at = json.find_first_not_of(" \t\r\n", at + 1);
+    if (at == std::string::npos || json[at] != '"')
+        return {};
+    const size_t end = json.find('"', at + 1);
+    return end == std::string::npos ? std::string() : json.substr(at + 1, end - at - 1);
+}
+
+// The registry script resource of the built server, byte for byte.
+std::string ServerScriptResource()
+{
+    const LoadedModule server(LoadLibraryExW(ServerIdentity::kModuleFileName, nullptr,
+                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    if (!server)
+        return {};
+    HRSRC found = FindResourceW(server.Get(), MAKEINTRESOURCEW(kServerScriptResourceId), L"REGISTRY");
+    HGLOBAL loaded = found ? LoadResource(server.Get(), found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        return {};
+    return std::string(static_cast<const char*>(bytes), SizeofResource(server.Get(), found));
+}
 }  // namespace
 
 TEST(IdentifierAgreement, TheRegistryScriptNamesTheClassAndTheServersLibrary)
 {
-    const std::string script = ReadServerScript();
-    ASSERT_FALSE(script.empty()) << "the registry script could not be read";
-    const std::string classId = GuidText(CLSID_LanguageServer);
-    const std::string libraryId = GuidText(LIBID_LanguageServerLib);
+    // The script as the built server carries it, against the language folder
+    // that both it and the compiled identity were made from.
+    const std::string script = ServerScriptResource();
+    ASSERT_FALSE(script.empty()) << "the server's registry script resource could not be read";
+    const std::string identity = ReadSourceTreeFile(kSourceLanguageIdentity);
+    ASSERT_FALSE(identity.empty()) << kSourceLanguageIdentity << " could not be read";
+    const std::string classId = UpperCase(JsonText(identity, "clsid"));
+    const std::string libraryId = UpperCase(JsonText(identity, "libid"));
+    const std::string className = JsonText(identity, "className");
+    const std::string progId = JsonText(identity, "progId");
+    const std::string versionedProgId = JsonText(identity, "versionedProgId");
+    ASSERT_TRUE(IsBracedGuidAt(classId, 0) && IsBracedGuidAt(libraryId, 0)) << identity;
 
     EXPECT_EQ(GuidsAfter(script, "CLSID = s '"), std::set<std::string>{classId}) << "both ProgIDs";
     EXPECT_EQ(GuidsAfter(script, "ForceRemove "), (std::set<std::string>{classId, "(no GUID)"}))
         << "the class key, and the Programmable key";
     EXPECT_EQ(GuidsAfter(script, "'TypeLib' = s '"), std::set<std::string>{libraryId});
     EXPECT_EQ(BracedGuids(script), (std::set<std::string>{classId, libraryId})) << "no other identifier";
+    EXPECT_NE(script.find("\t" + versionedProgId + " = s '" + className + " Class'"), std::string::npos);
+    EXPECT_NE(script.find("\t" + progId + " = s '" + className + " Class'"), std::string::npos);
+    EXPECT_NE(script.find("ProgID = s '" + versionedProgId + "'"), std::string::npos);
+    EXPECT_NE(script.find("VersionIndependentProgID = s '" + progId + "'"), std::string::npos);
+    EXPECT_NE(script.find("CurVer = s '" + versionedProgId + "'"), std::string::npos);
+
+    // The identity compiled into the server and its tests.
+    EXPECT_EQ(GuidText(CLSID_LanguageServer), classId);
+    EXPECT_EQ(GuidText(LIBID_LanguageServerLib), libraryId);
+    EXPECT_EQ(FromUtf8(progId), ServerIdentity::kProgId);
 }
 
 TEST(IdentifierAgreement, TheInterfaceDefinitionMatchesWidlsConstants)

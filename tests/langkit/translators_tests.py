@@ -275,6 +275,12 @@ class RefusedIdentities(Scratch):
         self.assertRefused("new", "qps-ploc", "--name", "QPS", "--languages", self.scratch,
                            message="resourceLanguage 0x0501 is taken by the pseudo-locale qps-ploc")
 
+    def test_a_taken_resource_language_is_named_as_the_file_writes_it(self):
+        self.assertEqual(langkit("new", "fr-FR", "--languages", self.scratch).returncode, 0)
+        result = self.assertRefused("new", "fr-FR", "--name", "FR2", "--languages", self.scratch,
+                                    message=f"resourceLanguage 0x040C is taken by {self.scratch / 'fr'}")
+        self.assertNotIn("resource_language", result.stderr)
+
     def test_pseudo_never_overwrites_another_folder(self):
         spanish = self.scratch / "es"
         shutil.copytree(source_folder().path, spanish)
@@ -333,6 +339,25 @@ class RefusedIdentities(Scratch):
         (copy / "language.json").write_text("{\n  \"tag\": \n", encoding="utf-8")
         self.assertIn(f"{copy / 'language.json'}:3: error: not well-formed JSON",
                       langkit("describe", self.scratch / "out.cmake", copy).stderr)
+
+
+class MissingLanguageFolder(Scratch):
+    """A language that has no folder is named in one line, for every command
+    that reads one, and nothing is written."""
+
+    def test_each_command_names_the_missing_folder(self):
+        missing = self.scratch / "de"
+        for arguments in (("export", "de", "--po", self.scratch / "de.po"),
+                          ("export", missing, "--xliff", self.scratch / "de.xlf"),
+                          ("check", missing),
+                          ("rc", missing, self.scratch / "de.rc"),
+                          ("describe", self.scratch / "out.cmake", source_folder().path, missing)):
+            with self.subTest(arguments=arguments[:2]):
+                result = langkit(*arguments)
+                self.assertEqual(result.returncode, 1, result.stdout)
+                folder = ROOT / "languages" / "de" if arguments[1] == "de" else missing
+                self.assertEqual(result.stderr, f"{folder}: error: no such language folder (langkit new TAG makes one)\n")
+                self.assertEqual(list(self.scratch.iterdir()), [])
 
 
 if __name__ == "__main__":

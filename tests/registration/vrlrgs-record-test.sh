@@ -9,11 +9,11 @@ set -u
 source "$VRL_SOURCE/tests/server-identity.sh"
 work=$(mktemp -d "$VRL_BIN/vrlrgs-record.XXXXXX")
 # The scratch key of another recording, run at the same time in this prefix:
-# its row must stay, and never show in these rows. Named as vrlrgs names its
-# own (the prefix and a process id), with an id that no process of this run
-# has: a recording that took another process's key, or deleted every key of
-# the prefix, would show.
-other_run='HKCU\Software\VrlDiscoveryResES registration recording 4294967292'
+# its row must stay, and never show in these rows. It has vrlrgs's prefix
+# but, where vrlrgs puts a process id (registration/ScratchClassesRoot.h),
+# a suffix that no run can have: a recording that took another run's key,
+# or deleted every key with the prefix, would show.
+other_run='HKCU\Software\VrlDiscoveryResES registration recording (other run)'
 trap '"$VRL_WINE" -- reg delete "$other_run" /f >/dev/null 2>&1; rm -rf "$work"' EXIT
 "$VRL_WINE" -- reg add "$other_run\OtherRunsRow" /ve /d 'other run' /f >/dev/null
 failures=0

@@ -1,11 +1,10 @@
-// Shows what a client gets from the Spanish language server: creates the
-// resource object and prints the fixed values and every text of its string
-// table, as UTF-8. By default it loads the DLL by path and asks its class
-// object; with --registered it creates the object through the registry, by
-// ProgID, as the discovery control does, and names the file that served it.
-//
-//   vrlres-show.exe [PATH-TO-DLL]
-//   vrlres-show.exe --registered [PROGID | {CLSID}]
+// Shows what a client gets from a language server: creates the resource
+// object and prints the fixed values and every text of its string table, as
+// UTF-8. By default it loads a server file by path and asks its class object
+// for the class that the file's own type library names, so any language's
+// server will do; with --registered it creates the object through the
+// registry, by ProgID, as the discovery control does, and names the file that
+// served it. --class prints the class of a server file and loads nothing.
 
 #include <windows.h>
 #include <oleauto.h>
@@ -18,10 +17,23 @@
 #include "common/ResourceIds.h"
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
+#include "tools/serverfile/ServerFileClass.h"
 #include "vrllocale.h"
 #include "common/Win32Result.h"
 
 namespace {
+
+constexpr wchar_t kUsage[] = L"usage: vrlres-show [DLL]\n"
+                             L"       vrlres-show --class DLL\n"
+                             L"       vrlres-show --registered [PROGID | {CLSID}]\n"
+                             L"\n"
+                             L"  DLL          a language server file, of any language; it is loaded by\n"
+                             L"               path and asked for the class its own type library names\n"
+                             L"               (default: the Spanish server beside this tool)\n"
+                             L"  --class DLL  prints the file's class: its CLSID and its class name\n"
+                             L"  --registered creates the object through the registry, by ProgID or by\n"
+                             L"               {CLSID} (default: the Spanish server's ProgID)\n"
+                             L"  --help       prints this text\n";
 
 using TextGetter = HRESULT (STDMETHODCALLTYPE ILocaleResources::*)(BSTR*);
 
@@ -77,8 +89,23 @@ int ShowResources(ILocaleResources* resources)
     return kExitSuccess;
 }
 
+// Reads the file's class and prints it, as "Class: {...} NAME"; the exit code
+// of a failure, or kExitSuccess.
+int ShowClassOfFile(const wchar_t* path, ServerFileClass* serverClass)
+{
+    const HRESULT result = ReadServerFileClass(path, serverClass);
+    if (FAILED(result))
+        return Fail(L"Reading the class of the file", result);
+    WriteUtf8(L"Class: " + serverClass->clsidText + L" " + serverClass->className + L"\n");
+    return kExitSuccess;
+}
+
 int ShowFromFile(const wchar_t* path)
 {
+    ServerFileClass serverClass;
+    const int status = ShowClassOfFile(path, &serverClass);
+    if (status != kExitSuccess)
+        return status;
     LoadedModule server(LoadLibraryW(path));
     if (!server)
         return Fail(L"LoadLibrary", LastErrorResult());
@@ -89,7 +116,7 @@ int ShowFromFile(const wchar_t* path)
         return Fail(L"GetProcAddress(DllGetClassObject)", LastErrorResult());
 
     ComRef<IClassFactory> factory;
-    HRESULT result = getClassObject(CLSID_LanguageServer, IID_IClassFactory, factory.PutVoid());
+    HRESULT result = getClassObject(serverClass.clsid, IID_IClassFactory, factory.PutVoid());
     if (FAILED(result))
         return Fail(L"DllGetClassObject", result);
     ComRef<ILocaleResources> resources;
@@ -121,18 +148,80 @@ int ShowRegistered(const wchar_t* name)
     WriteUtf8(std::wstring(L"Created: ") + name + L"\nServer file: " + serverFile + L"\n");
     return ShowResources(resources.Get());
 }
+
+// What the command line asks for.
+enum class Mode { ShowFile, ShowClass, ShowRegistered, Help };
+
+struct Request {
+    Mode mode = Mode::ShowFile;
+    const wchar_t* name = nullptr;  // the file, ProgID or {CLSID}; null for the default
+};
+
+// "--help", but also "-x": no server file's name starts with a dash.
+bool IsFlag(const wchar_t* argument)
+{
+    return argument[0] == L'-';
 }
+
+// Fills `request`; false, having said why on the standard error, when the
+// command line is not understood.
+bool ParseArguments(int argc, wchar_t** argv, Request* request)
+{
+    int next = 1;
+    if (next < argc && IsFlag(argv[next])) {
+        const wchar_t* flag = argv[next++];
+        if (lstrcmpW(flag, L"--help") == 0)
+            request->mode = Mode::Help;
+        else if (lstrcmpW(flag, L"--registered") == 0)
+            request->mode = Mode::ShowRegistered;
+        else if (lstrcmpW(flag, L"--class") == 0)
+            request->mode = Mode::ShowClass;
+        else {
+            WriteUtf8(std::wstring(L"vrlres-show: unknown flag ") + flag + L" (see --help)\n", STD_ERROR_HANDLE);
+            return false;
+        }
+    }
+    if (next < argc && request->mode != Mode::Help)
+        request->name = argv[next++];
+    if (request->mode == Mode::ShowClass && !request->name) {
+        WriteUtf8(L"vrlres-show: --class needs a server file\n", STD_ERROR_HANDLE);
+        return false;
+    }
+    if (next < argc) {
+        WriteUtf8(std::wstring(L"vrlres-show: unexpected argument ") + argv[next] + L" (see --help)\n",
+                  STD_ERROR_HANDLE);
+        return false;
+    }
+    return true;
+}
+
+int Run(const Request& request)
+{
+    if (request.mode == Mode::Help) {
+        WriteUtf8(kUsage);
+        return kExitSuccess;
+    }
+    if (request.mode == Mode::ShowRegistered)
+        return ShowRegistered(request.name ? request.name : ServerIdentity::kProgId);
+    if (request.mode == Mode::ShowClass) {
+        ServerFileClass serverClass;
+        return ShowClassOfFile(request.name, &serverClass);
+    }
+    return ShowFromFile(request.name ? request.name : ServerIdentity::kModuleFileName);
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    const bool registered = argc > 1 && lstrcmpW(argv[1], L"--registered") == 0;
+    Request request;
+    if (!ParseArguments(argc, argv, &request))
+        return kExitUsage;
+    if (request.mode == Mode::Help)
+        return Run(request);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return Fail(L"CoInitializeEx", E_FAIL);
-    int status = kExitSuccess;
-    if (registered)
-        status = ShowRegistered(argc > 2 ? argv[2] : ServerIdentity::kProgId);
-    else
-        status = ShowFromFile(argc > 1 ? argv[1] : ServerIdentity::kModuleFileName);
+    const int status = Run(request);
     CoUninitialize();
     return status;
 }

@@ -11,36 +11,13 @@
 #include "registration/ScratchClassesRoot.h"
 #include "regscript/ScriptEngine.h"
 #include "common/Win32Result.h"
+#include "tools/serverfile/ServerFileClass.h"
 
 namespace {
 
 // Each process records below a scratch key of its own.
 inline constexpr wchar_t kScratchKeyPrefix[] = L"Software\\VrlDiscoveryResES registration recording ";
 constexpr wchar_t kSeparator = L'\t';
-
-// The one class that a language server's type library describes: the class
-// whose enrolment the rows hold, whichever language the server file is of.
-HRESULT ServerClassOf(ITypeLib* library, CLSID& clsid)
-{
-    const UINT count = library->GetTypeInfoCount();
-    for (UINT index = 0; index < count; ++index) {
-        TYPEKIND kind = TKIND_MAX;
-        if (FAILED(library->GetTypeInfoType(index, &kind)) || kind != TKIND_COCLASS)
-            continue;
-        ComRef<ITypeInfo> coclass;
-        HRESULT hr = library->GetTypeInfo(index, coclass.Put());
-        if (FAILED(hr))
-            return hr;
-        TYPEATTR* attributes = nullptr;
-        hr = coclass->GetTypeAttr(&attributes);
-        if (FAILED(hr))
-            return hr;
-        clsid = attributes->guid;
-        coclass->ReleaseTypeAttr(attributes);
-        return S_OK;
-    }
-    return TYPE_E_ELEMENTNOTFOUND;
-}
 
 // A server file's registration, written as if it were installed at the
 // targets' path: its script, its type library, and the category rows the way
@@ -58,11 +35,13 @@ public:
     // The library's rows; the class it describes is the one enrolled.
     HRESULT WriteTypeLib()
     {
-        ComRef<ITypeLib> library;
-        HRESULT hr = LoadTypeLibEx(targets_.serverFile, REGKIND_NONE, library.Put());
+        ServerFileClass serverClass;
+        HRESULT hr = ReadServerFileClass(targets_.serverFile, &serverClass);
         if (FAILED(hr))
             return hr;
-        hr = ServerClassOf(library.Get(), serverClass_);
+        serverClass_ = serverClass.clsid;
+        ComRef<ITypeLib> library;
+        hr = LoadTypeLibEx(targets_.serverFile, REGKIND_NONE, library.Put());
         if (FAILED(hr))
             return hr;
         return RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(targets_.installedPath),
