@@ -16,6 +16,7 @@ inherited a test's output would hold it open as long as it lives.
 import os
 import shutil
 import subprocess
+import time
 from pathlib import Path
 
 import lanes
@@ -25,6 +26,9 @@ from locks import FileLock
 READY_MARK = ".vrl-ready"
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 LOG_LINES_SHOWN = 15
+# How long the end of a run waits for its programs to end (the runner gives
+# an interrupted Windows program 3 s before it kills it).
+ENDING_PROGRAM_SECONDS = 5
 
 
 class PrefixError(Exception):
@@ -121,8 +125,12 @@ class HostWine:
         if not self.home.is_dir():
             return
         with self.prefix_lock:
-            if not self.users_lock.acquire(wait=False):
-                return
+            # A program that the run's end interrupted may still be ending.
+            deadline = time.monotonic() + ENDING_PROGRAM_SECONDS
+            while not self.users_lock.acquire(wait=False):
+                if time.monotonic() > deadline:
+                    return
+                time.sleep(0.1)
             try:
                 # The server of whichever bitness runs there: a session
                 # records homes, not their bitness.

@@ -190,7 +190,7 @@ def main(build32, build64, next_build, next_version, *languages):
     session.run("user-show", '%s "%%LOCALAPPDATA%%\\%s"' % (show, user_server))
     # What a client sees of it: Wine shows no user's class in the classes root.
     session.run("user-discover", discover)
-    session.run("user-show-registered", "%s --registered %s" % (show, spanish["progId"]))
+    session.run("user-show-registered", "%s --registered %s" % (show, spanish.prog_id))
     remove("user-remove", user_msi)
     session.query("user-removed", ["HKCU\\Software\\Classes\\CLSID\\" + spanish.clsid])
     session.exists("user-removed-file", "%LOCALAPPDATA%\\" + user_server)

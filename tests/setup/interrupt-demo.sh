@@ -16,31 +16,18 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+source "$VRL_SOURCE/tests/setup/interrupting.sh"
 
 # interrupt NAME SIGNAL WHOLE-GROUP: starts the demo in a process group of
 # its own, waits until it finds the server, sends SIGNAL, and checks how it
 # ended.
 interrupt() {
-  local name=$1 number=$2 group=$3 demo began rc=0 i
-  # A background job of a script starts with the interrupt ignored, which no
-  # script can trap: the demo starts as a terminal's foreground job would.
-  /usr/bin/python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
-    "$VRL_SOURCE/scripts/demo" --no-build --wine-home "$work/home" >"$work/$name.log" 2>&1 &
-  demo=$!
-  for ((i = 0; i < 3000; i++)); do
-    grep -q '^== vrl-discover --texts' "$work/$name.log" && break
-    kill -0 $demo 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q '^== vrl-discover --texts' "$work/$name.log" || { fail "$name: the demo never came to discovery: $(cat "$work/$name.log")"; return; }
-  began=$SECONDS
-  if [ "$group" = group ]; then kill -"$number" -- -"$demo"; else kill -"$number" "$demo"; fi
-  for ((i = 0; i < limit_seconds * 10 + 100; i++)); do kill -0 $demo 2>/dev/null || break; sleep 0.1; done
-  kill -0 $demo 2>/dev/null && { fail "$name: the demo still runs"; kill -KILL -- -"$demo"; }
-  wait $demo || rc=$?
-  echo "$name: the demo ended after $((SECONDS - began)) s with exit code $rc"
-  [ $((SECONDS - began)) -le $limit_seconds ] || fail "$name: the demo took $((SECONDS - began)) s to end"
-  [ $rc -ne 0 ] || fail "$name: the interrupted demo exited 0"
+  local name=$1 number=$2 group=$3 demo i
+  start_foreground "$work/$name.log" "$VRL_SOURCE/scripts/demo" --no-build --wine-home "$work/home"
+  demo=$started
+  wait_for_line "$work/$name.log" '^== vrl-discover --texts' $demo ||
+    { fail "$name: the demo never came to discovery: $(cat "$work/$name.log")"; return; }
+  interrupt_and_wait "$name" $demo "$number" "$group"
   grep -q '^-- 64-bit vrl-discover' "$work/$name.log" && fail "$name: the demo ran to its end: the signal came too late to tell"
   sleep 1
   [ -z "$(runner processes "$work/home")" ] || fail "$name: Wine left running: $(runner processes "$work/home")"

@@ -20,32 +20,18 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+source "$VRL_SOURCE/tests/setup/interrupting.sh"
 
 # interrupt NAME SIGNAL WHOLE-GROUP
 interrupt() {
-  local name=$1 number=$2 group=$3 run began rc=0 i
-  # As a terminal's foreground job: a background job of a script starts
-  # with the interrupt ignored.
-  /usr/bin/python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
-    "$VRL_SOURCE/scripts/package" --no-build --language es --build32 "$build32" --build64 "$build64" \
-    --wine-home "$work/home" --out "$work/dist" >"$work/$name.log" 2>&1 &
-  run=$!
-  for ((i = 0; i < 3000; i++)); do
-    grep -q '^package: the registration is recorded' "$work/$name.log" && break
-    kill -0 $run 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q '^package: the registration is recorded' "$work/$name.log" ||
+  local name=$1 number=$2 group=$3 run
+  start_foreground "$work/$name.log" "$VRL_SOURCE/scripts/package" --no-build --language es --build32 "$build32" \
+    --build64 "$build64" --wine-home "$work/home" --out "$work/dist"
+  run=$started
+  wait_for_line "$work/$name.log" '^package: the registration is recorded' $run ||
     { fail "$name: the run never came to recording: $(cat "$work/$name.log")"; return; }
   sleep 1
-  began=$SECONDS
-  if [ "$group" = group ]; then kill -"$number" -- -"$run"; else kill -"$number" "$run"; fi
-  for ((i = 0; i < limit_seconds * 10 + 100; i++)); do kill -0 $run 2>/dev/null || break; sleep 0.1; done
-  kill -0 $run 2>/dev/null && { fail "$name: the run still goes on"; kill -KILL -- -"$run"; }
-  wait $run || rc=$?
-  echo "$name: the package run ended after $((SECONDS - began)) s with exit code $rc"
-  [ $((SECONDS - began)) -le $limit_seconds ] || fail "$name: the run took $((SECONDS - began)) s to end"
-  [ $rc -ne 0 ] || fail "$name: the interrupted run exited 0"
+  interrupt_and_wait "$name" $run "$number" "$group"
   grep -q '^package: wrote' "$work/$name.log" && fail "$name: the run wrote its packages: the signal came too late to tell"
   [ ! -e "$work/dist" ] || fail "$name: the output folder was written"
   compgen -G "$work/dist.*" >/dev/null && fail "$name: scratch folders are left: $(ls -d "$work"/dist.*)"
