@@ -208,6 +208,10 @@ def wine(arguments, settings):
         return 0
     if not options["program"]:
         raise UsageError("no program to run")
+    if not host.ready():
+        # The prefix is made, and its server started, for this session: an
+        # interrupt while wineboot runs must still end them with the session.
+        sessions.record_home(settings.session, host.home)
     if host.prepare():
         sessions.record_home(settings.session, host.home)
     try:

@@ -100,16 +100,6 @@ class Work:
             return ""
         return "".join(line for line in text.splitlines(keepends=True) if not line.startswith(REG_COMPLAINT))
 
-    def log_text(self, name):
-        """An installer's log (/l*v), which may be UTF-16; empty when missing."""
-        try:
-            data = (self.path / name).read_bytes()
-        except FileNotFoundError:
-            return ""
-        if data.startswith((b"\xff\xfe", b"\xfe\xff")) or data[1:2] == b"\x00":
-            return data.decode("utf-16", "replace")
-        return data.decode("cp1252", "replace")
-
     def rows(self, name):
         return parse_reg(self.text(name))
 

@@ -96,7 +96,7 @@ def lines_match(expected, actual):
             return memo[(e, a)]
         if e == len(expected):
             result = a == len(actual)
-        elif expected[e] == ANY_LINES:
+        elif expected[e].strip() == ANY_LINES:
             result = any(match(e + 1, rest) for rest in range(a, len(actual) + 1))
         else:
             result = a < len(actual) and line_matches(expected[e], actual[a]) and match(e + 1, a + 1)
