@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """vrl-conform against every server the build makes (each must pass) and
-against broken copies of the Spanish one (each must fail, naming the check).
+against broken copies of the Spanish one (each must fail, naming the check),
+and vrl-discover --check over registered servers.
 
-Usage: conformance_test.py VRL-CONFORM.EXE WORK-FOLDER SERVER.dll..."""
+Usage: conformance_test.py VRL-CONFORM.EXE VRL-DISCOVER.EXE WORK-FOLDER SERVER.dll..."""
 
 import os
 import re
@@ -16,15 +17,24 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import server_variants  # noqa: E402
 
 CONFORM = None
+DISCOVER = None
 WORK = None
 SERVERS = []
 SUMMARY = re.compile(r"^(\d+) of (\d+) checks failed$", re.M)
 
 
-def conform(*arguments):
-    run = subprocess.run([os.environ["VRL_WINE"], CONFORM, *map(str, arguments)],
+def wine(program, *arguments):
+    run = subprocess.run([os.environ["VRL_WINE"], program, *map(str, arguments)],
                          capture_output=True, text=True, timeout=120)
     return run.returncode, run.stdout, run.stderr
+
+
+def conform(*arguments):
+    return wine(CONFORM, *arguments)
+
+
+def windows_path(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
 def failed_checks(output):
@@ -118,6 +128,32 @@ class BrokenServersFail(unittest.TestCase):
         self.expect_failure(variant, "removal", clsid)
 
 
+class DiscoverCheck(unittest.TestCase):
+    """vrl-discover --check runs the check on every server it finds."""
+
+    def registered(self, *servers):
+        for server in servers:
+            code, output, errors = wine("regsvr32", "/s", windows_path(server))
+            self.assertEqual(code, 0, output + errors)
+            self.addCleanup(wine, "regsvr32", "/s", "/u", windows_path(server))
+
+    def test_every_found_server_is_checked_and_a_broken_one_fails_the_run(self):
+        servers = {Path(s).name: s for s in SERVERS}
+        broken = WORK / "VrlDiscoveryResES.dll"
+        server_variants.edit_text(servers["VrlDiscoveryResES.dll"], broken, 101, lambda text: text.replace("&", ""))
+        self.registered(servers["VrlDiscoveryResENTEST.dll"], broken)
+        code, output, errors = wine(DISCOVER, "--check")
+        self.assertEqual(code, 1, output + errors)
+        self.assertEqual(output.count("\n== conformance of "), 2, output)
+        self.assertIn("FAILED  accelerators", output)
+        self.assertIn("1 of 2 servers failed the conformance check.", output)
+
+    def test_check_and_json_do_not_go_together(self):
+        code, _, errors = wine(DISCOVER, "--check", "--json")
+        self.assertEqual(code, 2)
+        self.assertIn("--json", errors)
+
+
 class CommandLine(unittest.TestCase):
     def test_usage_errors_exit_2_naming_the_flag_or_file(self):
         for arguments, named in (((), "no server file"), (("--nope",), "--nope"),
@@ -136,8 +172,8 @@ class CommandLine(unittest.TestCase):
 
 
 def main():
-    global CONFORM, WORK, SERVERS
-    CONFORM, WORK, SERVERS = sys.argv[1], Path(sys.argv[2]), sys.argv[3:]
+    global CONFORM, DISCOVER, WORK, SERVERS
+    CONFORM, DISCOVER, WORK, SERVERS = sys.argv[1], sys.argv[2], Path(sys.argv[3]), sys.argv[4:]
     WORK.mkdir(parents=True, exist_ok=True)
     unittest.main(argv=[sys.argv[0], "-v"])
 
