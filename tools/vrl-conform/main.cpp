@@ -5,6 +5,7 @@
 // language's, and its own registration, run into a scratch hive.
 //
 //   vrl-conform.exe FILE.dll [--junit REPORT.xml]
+//   vrl-conform.exe --identity FILE.dll
 //
 // One line per check, then "N of M checks failed". Exit codes: 0 every check
 // passed, 1 a check failed, 2 usage error (or a file that is not there).
@@ -21,6 +22,7 @@
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
 #include "tools/vrl-conform/CheckList.h"
+#include "tools/vrl-conform/IdentityReport.h"
 #include "tools/vrl-conform/InterfaceChecks.h"
 #include "tools/vrl-conform/ObjectChecks.h"
 #include "tools/vrl-conform/RegistrationChecks.h"
@@ -39,6 +41,8 @@ constexpr wchar_t kUsage[] = L"Usage: vrl-conform FILE.dll [--junit REPORT.xml]\
                              L"and that its removal leaves nothing. The machine's registration is not touched.\n"
                              L"\n"
                              L"  --junit REPORT.xml  also write the outcome as a JUnit report\n"
+                             L"  --identity          check nothing: print the file's class, library and fixed\n"
+                             L"                      values as one JSON document, without registering it\n"
                              L"  --help              this text\n"
                              L"\n"
                              L"Exit codes: 0 every check passed, 1 a check failed, 2 usage error.\n";
@@ -48,6 +52,7 @@ inline constexpr wchar_t kScratchClassesPrefix[] = L"Software\\VrlDiscoveryResES
 struct Options {
     std::wstring serverFile;
     std::wstring junitFile;
+    bool identity = false;
     bool help = false;
 };
 
@@ -61,6 +66,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
     for (int i = 1; i < argc; ++i) {
         if (Is(argv[i], L"--help") || Is(argv[i], L"-h") || Is(argv[i], L"/?")) {
             options.help = true;
+        } else if (Is(argv[i], L"--identity")) {
+            options.identity = true;
         } else if (Is(argv[i], L"--junit")) {
             if (i + 1 >= argc) {
                 WriteUtf8(L"vrl-conform: --junit needs a file name\n", STD_ERROR_HANDLE);
@@ -147,6 +154,23 @@ void RunChecks(const std::wstring& path, CheckList& checks)
     CheckRegistration(server, checks);
 }
 
+int ShowIdentity(const std::wstring& path)
+{
+    ServerUnderTest server(path);
+    std::wstring why = server.Load();
+    if (why.empty())
+        why = server.ReadClass();
+    std::wstring report;
+    if (why.empty())
+        why = IdentityReport(server, report);
+    if (!why.empty()) {
+        WriteUtf8(L"vrl-conform: " + path + L": " + why + L"\n", STD_ERROR_HANDLE);
+        return kExitFailure;
+    }
+    WriteUtf8(report);
+    return kExitSuccess;
+}
+
 bool WriteFileUtf8(const std::wstring& path, const std::wstring& text)
 {
     const int size =
@@ -185,6 +209,11 @@ int wmain(int argc, wchar_t** argv)
     if (FAILED(initialised)) {
         WriteUtf8(L"vrl-conform: CoInitializeEx failed: " + Hex(initialised) + L"\n", STD_ERROR_HANDLE);
         return kExitFailure;
+    }
+    if (options.identity) {
+        const int status = ShowIdentity(path);
+        CoUninitialize();
+        return status;
     }
     CheckList checks;
     RunChecks(path, checks);
