@@ -4,7 +4,6 @@
 
 Usage: import_test.py VRL-CONFORM.EXE WORK-FOLDER SERVER.dll=LANGUAGE-FOLDER..."""
 
-import json
 import os
 import shutil
 import subprocess
@@ -58,6 +57,42 @@ class RoundTrip(unittest.TestCase):
         run = subprocess.run(["/usr/bin/python3", str(LANGKIT), "check", str(root / "es")], capture_output=True,
                              text=True, timeout=300)
         self.assertEqual(run.returncode, 0, run.stderr)
+
+
+@unittest.skipUnless(os.environ.get("VRL_LEGACY_SERVER"), "the 64-bit build makes the foreign server")
+class ForeignServer(unittest.TestCase):
+    """A server the kit did not make: French texts in another layout, no
+    registry script, a module name of its own."""
+
+    def setUp(self):
+        self.server = os.environ["VRL_LEGACY_SERVER"]
+        self.root = WORK / "foreign"
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def test_imported_folder_is_refused_by_check_with_its_faults(self):
+        code, output, errors = langkit("import", self.server, "--name", "legacyfr", "--languages", self.root)
+        self.assertEqual(code, 0, errors)
+        self.assertIn("id 999: the source has no such text; left out", errors)
+        self.assertIn("stay untranslated", errors)
+        identity = load_identity(self.root / "legacyfr" / "language.json")
+        self.assertEqual((identity.tag, identity.resource_language, identity.module, identity.version_text),
+                         ("fr-FR", 0x040C, "VrlLegacyFR", "1.2.0.7"))
+        self.assertEqual(identity.clsid, "{7A3C1E55-0B2D-4C8E-9F61-3D2A5B7C9E10}")
+        self.assertEqual(identity.prog_id, "VrlLegacyFR.VrlLegacyFrenchResources")
+        texts = folder_texts(self.root / "legacyfr")
+        self.assertEqual((texts[100], texts[452]), ("OK", "Taille :"))
+        self.assertNotIn(999, texts)
+        run = subprocess.run(["/usr/bin/python3", str(LANGKIT), "check", str(self.root / "legacyfr")],
+                             capture_output=True, text=True, timeout=300)
+        self.assertEqual(run.returncode, 1)
+        self.assertRegex(run.stderr, r"error: id 101: .*accelerator")
+        self.assertRegex(run.stderr, r"error: id 301: .*(not translated|untranslated|missing)")
+
+    def test_a_module_outside_the_kits_names_needs_a_name(self):
+        code, _, errors = langkit("import", self.server, "--languages", self.root)
+        self.assertEqual(code, 1)
+        self.assertIn("give --name", errors)
+        self.assertFalse(self.root.exists() and any(self.root.iterdir()))
 
 
 class Refusals(unittest.TestCase):
