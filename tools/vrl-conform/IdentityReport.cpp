@@ -51,14 +51,10 @@ std::wstring IdentityReport(const ServerUnderTest& server, std::wstring& report)
     HRESULT hr = ReadServerFileClass(server.Path().c_str(), &served);
     if (FAILED(hr))
         return L"the file's type library names no class: " + Hex(hr);
-    ComRef<IClassFactory> factory;
-    hr = server.Exports().getClassObject(served.clsid, IID_IClassFactory, factory.PutVoid());
-    if (FAILED(hr))
-        return L"DllGetClassObject gave " + Hex(hr);
     ComRef<ILocaleResources> resources;
-    hr = factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid());
+    hr = server.CreateObject(resources);
     if (FAILED(hr))
-        return L"CreateInstance gave " + Hex(hr);
+        return L"the object cannot be created: " + Hex(hr);
     std::wstring font, language, version, help;
     LONG numbers[3] = {};
     SHORT primary = 0, sub = 0;

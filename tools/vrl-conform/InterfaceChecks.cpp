@@ -33,15 +33,6 @@ constexpr Member kMembers[] = {
     {L"HelpFilePath", 13},
 };
 
-HRESULT CreateResources(const ServerUnderTest& server, ComRef<ILocaleResources>& resources)
-{
-    ComRef<IClassFactory> factory;
-    const HRESULT hr = server.Exports().getClassObject(server.Class().clsid, IID_IClassFactory, factory.PutVoid());
-    if (FAILED(hr))
-        return hr;
-    return factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid());
-}
-
 using TextGetter = HRESULT (STDMETHODCALLTYPE ILocaleResources::*)(BSTR*);
 
 std::wstring ReadText(ILocaleResources* resources, const wchar_t* name, TextGetter getter, std::wstring& value)
@@ -236,7 +227,7 @@ std::wstring CheckDispatch(ILocaleResources* resources, const FixedValues& value
 void CheckInterface(const ServerUnderTest& server, CheckList& checks)
 {
     ComRef<ILocaleResources> resources;
-    const HRESULT hr = CreateResources(server, resources);
+    const HRESULT hr = server.CreateObject(resources);
     if (FAILED(hr)) {
         const wchar_t* because = L"the object cannot be created";
         for (const wchar_t* name : {L"early-bound operations", L"null out pointers", L"GetIDsOfNames", L"IDispatch"})

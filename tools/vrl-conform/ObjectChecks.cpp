@@ -44,7 +44,7 @@ std::wstring CheckClassObject(const ServerUnderTest& server)
 {
     const ServerExports& exports = server.Exports();
     ComRef<IClassFactory> factory;
-    HRESULT hr = exports.getClassObject(server.Class().clsid, IID_IClassFactory, factory.PutVoid());
+    HRESULT hr = server.GetFactory(factory);
     if (FAILED(hr) || !factory)
         return L"DllGetClassObject of the file's class gave " + Hex(hr);
     IUnknown* other = reinterpret_cast<IUnknown*>(1);
@@ -63,7 +63,7 @@ std::wstring CheckClassObject(const ServerUnderTest& server)
 std::wstring CheckAggregation(const ServerUnderTest& server)
 {
     ComRef<IClassFactory> factory;
-    HRESULT hr = server.Exports().getClassObject(server.Class().clsid, IID_IClassFactory, factory.PutVoid());
+    HRESULT hr = server.GetFactory(factory);
     if (FAILED(hr))
         return L"DllGetClassObject gave " + Hex(hr);
     OuterObject outer;
@@ -98,7 +98,7 @@ std::wstring CheckAggregation(const ServerUnderTest& server)
 HRESULT LockServer(const ServerUnderTest& server, BOOL lock)
 {
     ComRef<IClassFactory> factory;
-    const HRESULT hr = server.Exports().getClassObject(server.Class().clsid, IID_IClassFactory, factory.PutVoid());
+    const HRESULT hr = server.GetFactory(factory);
     return FAILED(hr) ? hr : factory->LockServer(lock);
 }
 
@@ -113,7 +113,7 @@ std::wstring CheckUnloading(const ServerUnderTest& server)
     ComRef<ILocaleResources> resources;
     {
         ComRef<IClassFactory> factory;
-        HRESULT hr = exports.getClassObject(server.Class().clsid, IID_IClassFactory, factory.PutVoid());
+        HRESULT hr = server.GetFactory(factory);
         if (FAILED(hr))
             return L"DllGetClassObject gave " + Hex(hr);
         hr = factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid());
@@ -142,14 +142,10 @@ std::wstring CheckUnloading(const ServerUnderTest& server)
 
 std::wstring CheckQueryInterface(const ServerUnderTest& server)
 {
-    ComRef<IClassFactory> factory;
-    HRESULT hr = server.Exports().getClassObject(server.Class().clsid, IID_IClassFactory, factory.PutVoid());
-    if (FAILED(hr))
-        return L"DllGetClassObject gave " + Hex(hr);
     ComRef<ILocaleResources> resources;
-    hr = factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid());
+    HRESULT hr = server.CreateObject(resources);
     if (FAILED(hr))
-        return L"CreateInstance gave " + Hex(hr);
+        return L"the object cannot be created: " + Hex(hr);
     ComRef<IUnknown> unknown;
     ComRef<IDispatch> dispatch;
     if (FAILED(resources->QueryInterface(IID_IUnknown, unknown.PutVoid())))

@@ -61,3 +61,17 @@ std::wstring ServerUnderTest::ReadClass()
     library->ReleaseTLibAttr(attributes);
     return {};
 }
+
+HRESULT ServerUnderTest::GetFactory(ComRef<IClassFactory>& factory) const
+{
+    return exports_.getClassObject(class_.clsid, IID_IClassFactory, factory.PutVoid());
+}
+
+HRESULT ServerUnderTest::CreateObject(ComRef<ILocaleResources>& resources) const
+{
+    ComRef<IClassFactory> factory;
+    const HRESULT hr = GetFactory(factory);
+    if (FAILED(hr))
+        return hr;
+    return factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid());
+}

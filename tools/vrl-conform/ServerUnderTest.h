@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/Ownership.h"
+#include "vrllocale.h"
 
 using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFunction = HRESULT(WINAPI*)();
@@ -47,6 +48,12 @@ public:
     // text on success.
     std::wstring ReadClass();
     const ServerClass& Class() const { return class_; }
+
+    // The class factory of the file's class, and an object of it made
+    // without an outer object, asked for ILocaleResources; both straight
+    // from the loaded file, nothing registered.
+    HRESULT GetFactory(ComRef<IClassFactory>& factory) const;
+    HRESULT CreateObject(ComRef<ILocaleResources>& resources) const;
 
 private:
     std::wstring path_;

@@ -69,12 +69,8 @@ HRESULT ServeTexts(const ServerUnderTest& server, std::vector<ServedText>& texts
     HRESULT hr = ReadStringTableTexts(GetModuleHandleW(nullptr), source);
     if (FAILED(hr))
         return hr;
-    ComRef<IClassFactory> factory;
-    hr = server.Exports().getClassObject(server.Class().clsid, IID_IClassFactory, factory.PutVoid());
-    if (FAILED(hr))
-        return hr;
     ComRef<ILocaleResources> resources;
-    hr = factory->CreateInstance(nullptr, IID_ILocaleResources, resources.PutVoid());
+    hr = server.CreateObject(resources);
     if (FAILED(hr))
         return hr;
     for (const TableText& text : source) {
