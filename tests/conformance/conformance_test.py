@@ -163,6 +163,13 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(code, 2)
                 self.assertIn(named, errors)
 
+    def test_a_file_of_the_other_bitness_is_named_so(self):
+        variant = WORK / "VrlOtherBitness.dll"
+        server_variants.of_other_bitness(SERVERS[0], variant)
+        code, output, _ = conform(variant)
+        self.assertEqual(code, 1)
+        self.assertIn("not a module of this tool's bitness", output)
+
     def test_a_file_that_is_no_server_fails_loading(self):
         bogus = WORK / "NotAServer.dll"
         bogus.write_bytes(b"MZ not a module")

@@ -78,6 +78,13 @@ def without_type_library(source, target):
     Path(target).write_bytes(blob)
 
 
+def of_other_bitness(source, target):
+    """A copy that says it is for the other machine type."""
+    image = pefile.PE(str(source))
+    image.FILE_HEADER.Machine = 0x14C if image.FILE_HEADER.Machine == 0x8664 else 0x8664
+    image.write(str(target))
+
+
 def registry_script(path):
     image = pefile.PE(str(path))
     offset, size = _resource_span(image, "REGISTRY", 1001)

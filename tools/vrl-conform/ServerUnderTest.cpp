@@ -18,8 +18,13 @@ Function Export(HMODULE module, const char* name)
 std::wstring ServerUnderTest::Load()
 {
     module_.emplace(LoadLibraryExW(path_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!*module_)
-        return L"the file cannot be loaded: " + Hex(HRESULT_FROM_WIN32(GetLastError()));
+    if (!*module_) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_BAD_EXE_FORMAT)
+            return L"the file is not a module of this tool's bitness (" + std::to_wstring(sizeof(void*) * 8) +
+                L"-bit); check it with the other build's vrl-conform";
+        return L"the file cannot be loaded: " + Hex(HRESULT_FROM_WIN32(error));
+    }
     const HMODULE module = module_->Get();
     exports_.getClassObject = Export<GetClassObjectFunction>(module, "DllGetClassObject");
     exports_.canUnloadNow = Export<CanUnloadNowFunction>(module, "DllCanUnloadNow");
