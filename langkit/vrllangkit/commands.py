@@ -11,6 +11,7 @@ from .catalogue import read_catalogue
 from .collisions import collision_problems
 from .exporting import export_po, export_xliff, po_document
 from .fitness import check_catalogue, entry_lines, read_source
+from .importing import folder_name, po_of, read_server
 from .identity import derive_identity, identity_document, identity_problems, language_tag, module_suffix
 from .language import LANGUAGES_ROOT, LanguageFolder, language_folder, source_folder
 from .problems import ERROR, Problem, Refused, errors
@@ -52,19 +53,26 @@ def new(arguments):
     folder = LanguageFolder(root / suffix.lower())
     if folder.path.exists():
         raise ValueError(f"{folder.path} exists already; choose another --name")
-    source = source_folder()
-    identity = derive_identity(tag, suffix, source.identity())
+    identity = derive_identity(tag, suffix, source_folder().identity())
     problems = [Problem(ERROR, str(folder.identity_path), None, None, message) for message in identity_problems(identity)]
     problems += collision_problems(identity, folder.identity_path, root)
     if problems:
         raise Refused(problems)
-    # Written beside it and renamed: the folder is complete or not there.
+    _write_language_folder(root, folder, identity, lambda made: po_document(made, identity))
+    print(f"{folder.path}: {identity.module}, CLSID {identity.clsid}, LIBID {identity.libid}")
+    return 0
+
+
+def _write_language_folder(root, folder, identity, texts_document):
+    """Writes the folder beside its place and renames it: the folder is
+    complete or not there. texts_document(folder) gives its PO file."""
+    source = source_folder()
     root.mkdir(parents=True, exist_ok=True)
     partial = Path(tempfile.mkdtemp(prefix=f".{folder.path.name}.", dir=root))
     try:
         made = LanguageFolder(partial)
         made.identity_path.write_text(identity_document(identity), encoding="utf-8")
-        po_document(made, identity).save(str(made.texts_path))
+        texts_document(made).save(str(made.texts_path))
         if source.allowed_words_path.exists():
             shutil.copyfile(source.allowed_words_path, made.allowed_words_path)
         partial.chmod(0o777 & ~_umask())
@@ -72,7 +80,26 @@ def new(arguments):
     except BaseException:
         shutil.rmtree(partial, ignore_errors=True)
         raise
-    print(f"{folder.path}: {identity.module}, CLSID {identity.clsid}, LIBID {identity.libid}")
+
+
+def import_server(arguments):
+    """A language folder from a built server file, refused before anything
+    is written when the file is no server, or its folder, class or module
+    is taken."""
+    identity, texts, notes = read_server(arguments.server, arguments.runner or None, arguments.tag)
+    root = arguments.languages or LANGUAGES_ROOT
+    folder = LanguageFolder(root / folder_name(identity, arguments.name))
+    if folder.path.exists():
+        raise ValueError(f"{folder.path} exists already; choose another --name")
+    problems = collision_problems(identity, folder.identity_path, root)
+    if problems:
+        raise Refused([Problem(ERROR, str(arguments.server), None, None, problem.message) for problem in problems])
+    for note in notes:
+        print(note, file=sys.stderr)
+    _write_language_folder(root, folder, identity, lambda made: po_of(identity, texts))
+    translated = sum(1 for text in texts if text.translation)
+    print(f"{folder.path}: {identity.module}, CLSID {identity.clsid}, LIBID {identity.libid}, "
+          f"{translated} of {len(texts)} texts")
     return 0
 
 

@@ -68,6 +68,11 @@ def reference(identity, text_id):
 
 
 def po_document(folder, identity):
+    return texts_po_document(identity, _language_entries(folder, read_source(source_folder())))
+
+
+def texts_po_document(identity, texts):
+    """The PO file of a language's texts (Exported, in id order)."""
     source_tag = source_folder().identity().tag
     document = polib.POFile()
     document.header = (
@@ -83,7 +88,7 @@ def po_document(folder, identity):
         "X-Source-Language": source_tag.replace("-", "_"),
         "X-Accelerator-Marker": "&",
     }
-    for text in _language_entries(folder, read_source(source_folder())):
+    for text in texts:
         document.append(polib.POEntry(
             msgctxt=str(text.text_id), msgid=text.source, msgstr=text.translation,
             flags=["fuzzy"] if text.fuzzy else [], occurrences=[(f"{identity.module}.rc", str(text.text_id))],

@@ -6,7 +6,7 @@
 #include "common/Guids.h"
 #include "common/LocalizationCategory.h"
 #include "common/Ownership.h"
-#include "tools/vrl-discover/StringTableIds.h"
+#include "tools/stringtable/StringTable.h"
 #include "vrllocale.h"
 
 namespace {

@@ -1,10 +1,11 @@
 // vrl-discover: lists the language servers of the instrument-discovery control
 // as the control finds them, through the localization component category.
 //
-//   vrl-discover.exe [--texts] [--json]
+//   vrl-discover.exe [--texts] [--json | --check]
 //
 // Exit codes: 0 when the category was read (also when it lists nothing),
-// 1 when the platform's category manager cannot be used, 2 for a usage error.
+// 1 when the platform's category manager cannot be used or, with --check,
+// when a server failed its conformance check, 2 for a usage error.
 
 #include <windows.h>
 #include <objbase.h>
@@ -15,11 +16,12 @@
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
 #include "tools/vrl-discover/CategoryScan.h"
+#include "tools/vrl-discover/ConformanceRuns.h"
 #include "tools/vrl-discover/Reports.h"
 
 namespace {
 
-constexpr wchar_t kUsage[] = L"Usage: vrl-discover [--texts] [--json]\n"
+constexpr wchar_t kUsage[] = L"Usage: vrl-discover [--texts] [--json | --check]\n"
                              L"Lists the language servers enrolled in the component category of the\n"
                              L"instrument-discovery control's localization resources: for each class its\n"
                              L"CLSID, ProgID and server file, and the language name, language ids and\n"
@@ -28,14 +30,17 @@ constexpr wchar_t kUsage[] = L"Usage: vrl-discover [--texts] [--json]\n"
                              L"\n"
                              L"  --texts  also every text of the server's string table, as GetString gives it\n"
                              L"  --json   one JSON document instead of text\n"
+                             L"  --check  also run the conformance check (vrl-conform) on each server file\n"
                              L"  --help   this text\n"
                              L"\n"
                              L"Output is UTF-8. Exit codes: 0 the category was read (even when it lists\n"
-                             L"nothing), 1 the component category manager cannot be used, 2 usage error.\n";
+                             L"nothing), 1 the component category manager cannot be used or a server\n"
+                             L"failed its conformance check, 2 usage error.\n";
 
 struct Options {
     TextsWanted texts = TextsWanted::No;
     bool json = false;
+    bool check = false;
     bool help = false;
 };
 
@@ -51,12 +56,18 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.texts = TextsWanted::Yes;
         } else if (Is(argv[i], L"--json")) {
             options.json = true;
+        } else if (Is(argv[i], L"--check")) {
+            options.check = true;
         } else if (Is(argv[i], L"--help") || Is(argv[i], L"-h") || Is(argv[i], L"/?")) {
             options.help = true;
         } else {
             WriteUtf8(L"vrl-discover: unknown argument \"" + std::wstring(argv[i]) + L"\"\n", STD_ERROR_HANDLE);
             return false;
         }
+    }
+    if (options.json && options.check) {
+        WriteUtf8(L"vrl-discover: --check writes text; it cannot go with --json\n", STD_ERROR_HANDLE);
+        return false;
     }
     return true;
 }
@@ -71,6 +82,8 @@ int Discover(const Options& options)
         return kExitFailure;
     }
     WriteUtf8(options.json ? JsonReport(listing, options.texts) : PlainReport(listing, options.texts));
+    if (options.check && CheckServers(listing) > 0)
+        return kExitFailure;
     return kExitSuccess;
 }
 

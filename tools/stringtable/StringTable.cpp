@@ -1,4 +1,4 @@
-#include "tools/vrl-discover/StringTableIds.h"
+#include "tools/stringtable/StringTable.h"
 
 #include <algorithm>
 
@@ -14,7 +14,7 @@ constexpr LONG kStringsPerBlock = 16;
 constexpr DWORD kLoadAsData = LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE;
 
 struct TableWalk {
-    std::vector<LONG>& ids;
+    std::vector<TableText>& texts;
     std::vector<WORD> blocks;
 };
 
@@ -26,7 +26,7 @@ BOOL CALLBACK CollectBlock(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR walk)
 }
 
 // Reads one block, never past the resource's size, however its lengths read.
-void CollectIds(HMODULE module, WORD block, WORD language, std::vector<LONG>& ids)
+void CollectTexts(HMODULE module, WORD block, WORD language, std::vector<TableText>& texts)
 {
     HRSRC resource = FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(block), language);
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
@@ -40,15 +40,15 @@ void CollectIds(HMODULE module, WORD block, WORD language, std::vector<LONG>& id
         if (length > unitCount - at)
             return;
         if (length > 0)
-            ids.push_back((block - 1) * kStringsPerBlock + slot);
+            texts.push_back({(block - 1) * kStringsPerBlock + slot, std::wstring(units + at, length)});
         at += length;
     }
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE module, LPCWSTR, LPCWSTR name, WORD language, LONG_PTR walk)
 {
-    CollectIds(module, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)), language,
-               reinterpret_cast<TableWalk*>(walk)->ids);
+    CollectTexts(module, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)), language,
+                 reinterpret_cast<TableWalk*>(walk)->texts);
     return TRUE;
 }
 
@@ -61,15 +61,11 @@ bool NoSuchResource(DWORD error)
 
 }  // namespace
 
-HRESULT ReadStringTableIds(const std::wstring& modulePath, std::vector<LONG>& ids)
+HRESULT ReadStringTableTexts(HMODULE module, std::vector<TableText>& texts)
 {
-    ids.clear();
-    LoadedModule module(LoadLibraryExW(modulePath.c_str(), nullptr, kLoadAsData));
-    if (!module)
-        return LastErrorResult();
-
-    TableWalk walk{ids, {}};
-    if (!EnumResourceNamesW(module.Get(), RT_STRING, CollectBlock, reinterpret_cast<LONG_PTR>(&walk))) {
+    texts.clear();
+    TableWalk walk{texts, {}};
+    if (!EnumResourceNamesW(module, RT_STRING, CollectBlock, reinterpret_cast<LONG_PTR>(&walk))) {
         const DWORD error = GetLastError();
         if (!NoSuchResource(error))
             return HRESULT_FROM_WIN32(error);
@@ -77,10 +73,27 @@ HRESULT ReadStringTableIds(const std::wstring& modulePath, std::vector<LONG>& id
     for (WORD block : walk.blocks) {
         if (block == 0)
             continue;
-        EnumResourceLanguagesW(module.Get(), RT_STRING, MAKEINTRESOURCEW(block), CollectLanguage,
+        EnumResourceLanguagesW(module, RT_STRING, MAKEINTRESOURCEW(block), CollectLanguage,
                                reinterpret_cast<LONG_PTR>(&walk));
     }
-    std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    std::stable_sort(texts.begin(), texts.end(), [](const TableText& a, const TableText& b) { return a.id < b.id; });
+    texts.erase(
+        std::unique(texts.begin(), texts.end(), [](const TableText& a, const TableText& b) { return a.id == b.id; }),
+        texts.end());
+    return S_OK;
+}
+
+HRESULT ReadStringTableIds(const std::wstring& modulePath, std::vector<LONG>& ids)
+{
+    ids.clear();
+    LoadedModule module(LoadLibraryExW(modulePath.c_str(), nullptr, kLoadAsData));
+    if (!module)
+        return LastErrorResult();
+    std::vector<TableText> texts;
+    const HRESULT hr = ReadStringTableTexts(module.Get(), texts);
+    if (FAILED(hr))
+        return hr;
+    for (const TableText& text : texts)
+        ids.push_back(text.id);
     return S_OK;
 }
