@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "common/Guids.h"
-#include "registration/OwnedKey.h"
+#include "regscript/OwnedKey.h"
 #include "tools/console/ConsoleText.h"
 
 namespace {

@@ -222,8 +222,7 @@ int wmain(int argc, wchar_t** argv)
 
     WriteUtf8(L"Server file: " + path + L"\n" + checks.PlainReport());
     if (!options.junitFile.empty() && !WriteFileUtf8(options.junitFile, checks.JUnitReport(path))) {
-        WriteUtf8(L"vrl-conform: " + options.junitFile + L": cannot be written: " +
-                      Hex(LastErrorResult()) + L"\n",
+        WriteUtf8(L"vrl-conform: " + options.junitFile + L": cannot be written: " + Hex(LastErrorResult()) + L"\n",
                   STD_ERROR_HANDLE);
         return kExitFailure;
     }
