@@ -4,6 +4,7 @@
 
 Usage: import_test.py VRL-CONFORM.EXE WORK-FOLDER SERVER.dll=LANGUAGE-FOLDER..."""
 
+import dataclasses
 import os
 import shutil
 import subprocess
@@ -43,7 +44,9 @@ class RoundTrip(unittest.TestCase):
         for server, folder in SERVERS.items():
             with self.subTest(server=Path(server).name):
                 identity, texts, notes = read_server(server, runner())
-                self.assertEqual(identity_document(identity), identity_document(load_identity(Path(folder) / "language.json")))
+                # A folder's installer codes are its packages', not the server file's.
+                expected = dataclasses.replace(load_identity(Path(folder) / "language.json"), product_codes=None)
+                self.assertEqual(identity_document(identity), identity_document(expected))
                 self.assertEqual({text.text_id: text.translation for text in texts}, folder_texts(folder))
                 self.assertEqual([note for note in notes if note.severity != "note"], [])
 
