@@ -24,13 +24,19 @@ source "$VRL_SOURCE/tests/setup/interrupting.sh"
 
 # interrupt NAME SIGNAL WHOLE-GROUP
 interrupt() {
-  local name=$1 number=$2 group=$3 run
+  local name=$1 number=$2 group=$3 run i
   start_foreground "$work/$name.log" "$VRL_SOURCE/scripts/package" --no-build --language es --build32 "$build32" \
     --build64 "$build64" --wine-home "$work/home" --out "$work/dist"
   run=$started
   wait_for_line "$work/$name.log" '^package: the registration is recorded' $run ||
     { fail "$name: the run never came to recording: $(cat "$work/$name.log")"; return; }
-  sleep 1
+  # The signal comes while the run's Wine runs: that Wine must go with it.
+  for ((i = 0; i < 600; i++)); do
+    [ -n "$(runner processes "$work/home")" ] && break
+    kill -0 $run 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$(runner processes "$work/home")" ] || { fail "$name: the run started no Wine: $(cat "$work/$name.log")"; return; }
   interrupt_and_wait "$name" $run "$number" "$group"
   grep -q '^package: wrote' "$work/$name.log" && fail "$name: the run wrote its packages: the signal came too late to tell"
   [ ! -e "$work/dist" ] || fail "$name: the output folder was written"
