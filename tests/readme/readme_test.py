@@ -17,6 +17,7 @@ runs 32-bit code.
 
 import os
 import re
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -30,6 +31,7 @@ ANY_LINES = "..."
 ANY_TEXT = "…"
 WRITTEN_CHECKOUT = "/work/main"
 COMMAND_SEPARATOR = "@@readme-test command {}@@"
+SEPARATOR_LINE = re.compile(re.escape(COMMAND_SEPARATOR).replace(r"\{\}", r"(\d+)"))
 # The build is the test run's: the demo shows what is built, and leaves the
 # build folders alone while the suite runs.
 RUN_AS = {"scripts/demo": "scripts/demo --no-build"}
@@ -107,12 +109,12 @@ def lines_match(expected, actual):
 
 
 def run_transcript(transcript, scratch):
-    script = ["set -u", "exec 2>&1", f"cd {quote(str(SOURCE))}"]
+    script = ["set -u", "exec 2>&1", f"cd {shlex.quote(str(SOURCE))}"]
     for index, (command, _) in enumerate(transcript):
         for written, run in RUN_AS.items():
             if command == written or command.startswith(written + " "):
                 command = run + command[len(written):]
-        script.append(f"echo {quote(COMMAND_SEPARATOR.format(index))}")
+        script.append(f"echo {shlex.quote(COMMAND_SEPARATOR.format(index))}")
         script.append(command)
     # A session of its own: what the commands start is ended with it, and
     # an --end among them never stops the suite's guest.
@@ -123,17 +125,13 @@ def run_transcript(transcript, scratch):
     pieces = {}
     current = None
     for line in output.split("\n"):
-        separator = re.fullmatch(r"@@readme-test command (\d+)@@", line.strip())
+        separator = SEPARATOR_LINE.fullmatch(line.strip())
         if separator:
             current = int(separator.group(1))
             pieces[current] = []
         elif current is not None:
             pieces[current].append(line)
     return {index: alike("\n".join(lines).rstrip("\n")) if lines else [] for index, lines in pieces.items()}, output
-
-
-def quote(text):
-    return "'" + text.replace("'", "'\"'\"'") + "'"
 
 
 def check_transcript(line_number, block, scratch):
