@@ -7,16 +7,12 @@
 set -uo pipefail
 : "${VRL_SOURCE:?}" "${VRL_BIN:?}"
 work=$(mktemp -d "$PWD/interrupt-demo.XXXXXX") || exit 1
-readonly limit_seconds=10
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-runner() { /usr/bin/python3 "$VRL_SOURCE/scripts/runner" "$@"; }
+source "$VRL_SOURCE/tests/setup/interrupting.sh"
 cleanup() {
   "$VRL_SOURCE/scripts/wine32" --home="$work/home" --end >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
-source "$VRL_SOURCE/tests/setup/interrupting.sh"
 
 # interrupt NAME SIGNAL WHOLE-GROUP: starts the demo in a process group of
 # its own, waits until it finds the server, sends SIGNAL, and checks how it

@@ -11,16 +11,12 @@ set -uo pipefail
 : "${VRL_SOURCE:?}"
 build32=$1 build64=$2
 work=$(mktemp -d "$PWD/interrupt-package.XXXXXX") || exit 1
-readonly limit_seconds=10
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-runner() { /usr/bin/python3 "$VRL_SOURCE/scripts/runner" "$@"; }
+source "$VRL_SOURCE/tests/setup/interrupting.sh"
 cleanup() {
   "$VRL_SOURCE/scripts/wine64" --home="$work/home" --end >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
-source "$VRL_SOURCE/tests/setup/interrupting.sh"
 
 # interrupt NAME SIGNAL WHOLE-GROUP
 interrupt() {

@@ -1,5 +1,10 @@
-# Sourced by the tests that interrupt a long script as a terminal would.
-# The caller defines fail() and limit_seconds.
+# Sourced by the tests that interrupt a long script as a terminal would:
+# how long an interrupted run may take to end, the count of failures, and
+# the steps of an interruption.
+readonly limit_seconds=10
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+runner() { /usr/bin/python3 "$VRL_SOURCE/scripts/runner" "$@"; }
 
 # start_foreground LOG COMMAND...: starts COMMAND, its output in LOG, as a
 # terminal's foreground job would run it (a background job of a script
