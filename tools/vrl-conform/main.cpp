@@ -20,6 +20,7 @@
 #include "common/Ownership.h"
 #include "common/Win32Result.h"
 #include "registration/ScratchClassesRoot.h"
+#include "tools/console/Arguments.h"
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
 #include "tools/vrl-conform/CheckList.h"
@@ -57,19 +58,14 @@ struct Options {
     bool help = false;
 };
 
-bool Is(const wchar_t* argument, const wchar_t* option)
-{
-    return std::wcscmp(argument, option) == 0;
-}
-
 bool ParseOptions(int argc, wchar_t** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
-        if (Is(argv[i], L"--help") || Is(argv[i], L"-h") || Is(argv[i], L"/?")) {
+        if (AsksForHelp(argv[i])) {
             options.help = true;
-        } else if (Is(argv[i], L"--identity")) {
+        } else if (IsOption(argv[i], L"--identity")) {
             options.identity = true;
-        } else if (Is(argv[i], L"--junit")) {
+        } else if (IsOption(argv[i], L"--junit")) {
             if (i + 1 >= argc) {
                 WriteUtf8(L"vrl-conform: --junit needs a file name\n", STD_ERROR_HANDLE);
                 return false;

@@ -13,6 +13,7 @@
 #include <cwchar>
 
 #include "common/Guids.h"
+#include "tools/console/Arguments.h"
 #include "tools/console/ConsoleText.h"
 #include "tools/console/ExitCodes.h"
 #include "tools/vrl-discover/CategoryScan.h"
@@ -44,21 +45,16 @@ struct Options {
     bool help = false;
 };
 
-bool Is(const wchar_t* argument, const wchar_t* option)
-{
-    return std::wcscmp(argument, option) == 0;
-}
-
 bool ParseOptions(int argc, wchar_t** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
-        if (Is(argv[i], L"--texts")) {
+        if (IsOption(argv[i], L"--texts")) {
             options.texts = TextsWanted::Yes;
-        } else if (Is(argv[i], L"--json")) {
+        } else if (IsOption(argv[i], L"--json")) {
             options.json = true;
-        } else if (Is(argv[i], L"--check")) {
+        } else if (IsOption(argv[i], L"--check")) {
             options.check = true;
-        } else if (Is(argv[i], L"--help") || Is(argv[i], L"-h") || Is(argv[i], L"/?")) {
+        } else if (AsksForHelp(argv[i])) {
             options.help = true;
         } else {
             WriteUtf8(L"vrl-discover: unknown argument \"" + std::wstring(argv[i]) + L"\"\n", STD_ERROR_HANDLE);
